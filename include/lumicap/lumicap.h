@@ -1,0 +1,93 @@
+/* Lumicap: cameras for Windows desktop applications.
+ *
+ * A host lists the cameras, opens one by friendly name, lists its picture formats, shows a live
+ * preview in a window it owns and takes still photos that come back as JPEG bytes.
+ *
+ * Calling order: SetLogCallback (optional, any time), CreateInstance, GetCameraList,
+ * InitializeCamera, wait for WM_CAMERA_READY, GetMediaTypeList, StartPreview, TakePhotoAsync, on
+ * WM_CAMERA_PHOTO_READY GetLastPhoto and later FreePhotoMemory, StopPreview. Throughout, the window
+ * procedure of the event window passes every WM_CAMERA_EVENT to OnCaptureEvent.
+ *
+ * All calls are made on one thread: the thread that owns the event window and runs its message
+ * loop. Before the first call that thread has initialised COM and started Media Foundation. */
+#ifndef LUMICAP_LUMICAP_H
+#define LUMICAP_LUMICAP_H
+
+#ifdef _WIN32
+#include <windows.h>
+#include <oleauto.h>
+#else
+#include <lumicap/portable/win32.h>
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#if defined(LUMICAP_BUILDING)
+#define LUMICAP_API
+#else
+#define LUMICAP_API __declspec(dllimport)
+#endif
+#else
+#define LUMICAP_API __attribute__((visibility("default")))
+#endif
+
+/* Posted to the event window. WM_CAMERA_EVENT carries an engine event in wParam that belongs to
+ * the message: pass the message number and wParam to OnCaptureEvent exactly once. The two notices
+ * come before the WM_CAMERA_EVENT of the same engine event. */
+#define WM_CAMERA_EVENT 0x8001       /* WM_APP + 1 */
+#define WM_CAMERA_READY 0x8002       /* the camera finished initialising (successfully or not) */
+#define WM_CAMERA_PHOTO_READY 0x8003 /* a photo can be fetched with GetLastPhoto */
+
+/* Receives one UTF-16 line per step; the text is valid only during the call. */
+typedef void(WINAPI* LogCallback)(LPCWSTR text);
+
+/* Creates the capture manager once; later calls do nothing. eventWindow receives the messages. */
+LUMICAP_API void WINAPI CreateInstance(HWND eventWindow);
+
+/* Sets the logging function; null switches logging off. */
+LUMICAP_API void WINAPI SetLogCallback(LogCallback callback);
+
+/* Stores a new one-dimensional SAFEARRAY of BSTR (lower bound 0) with the friendly names of the
+ * attached cameras; the caller owns it. Receives null when the array cannot be made. */
+LUMICAP_API void WINAPI GetCameraList(SAFEARRAY** cameraNames);
+
+/* Chooses the last camera whose friendly name equals the given one (exactly, case-sensitive); with
+ * no match, the camera chosen before (the first one at start). Tears any earlier camera set-up down
+ * and starts a new one; WM_CAMERA_READY follows when it has initialised.
+ * Returns MF_E_NOT_INITIALIZED before CreateInstance, and
+ * HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED) when there is no camera to choose. */
+LUMICAP_API HRESULT WINAPI InitializeCamera(LPCWSTR friendlyName);
+
+/* Stores a new SAFEARRAY of BSTR, one line per format of the open camera such as
+ * "1280 X 720 YUY2 FPS 30"; empty while the preview runs and before a camera is open. */
+LUMICAP_API void WINAPI GetMediaTypeList(SAFEARRAY** mediaTypes);
+
+/* Starts the preview in previewWindow with the format at mediaTypeIndex of GetMediaTypeList. Only
+ * the first start after InitializeCamera applies the window and format; later starts restart the
+ * preview as it was configured. S_OK while a preview runs; MF_E_NOT_INITIALIZED without a camera. */
+LUMICAP_API HRESULT WINAPI StartPreview(INT32 mediaTypeIndex, HWND previewWindow);
+
+/* Stops the preview. Never blocks the thread that dispatches the engine's messages. */
+LUMICAP_API void WINAPI StopPreview(void);
+
+/* Asks for one photo while the preview runs; WM_CAMERA_PHOTO_READY follows. One photo at a time. */
+LUMICAP_API void WINAPI TakePhotoAsync(void);
+
+/* Hands out a copy of the latest photo (JPEG bytes) in a block of the library's; give it back with
+ * FreePhotoMemory before the next call. Size 0 and photo untouched when there is no photo. */
+LUMICAP_API void WINAPI GetLastPhoto(BYTE** photo, INT32* size);
+
+/* Frees the block handed out by the latest GetLastPhoto. */
+LUMICAP_API void WINAPI FreePhotoMemory(void);
+
+/* Call for every WM_CAMERA_EVENT: OnCaptureEvent(msg.message, msg.wParam). Other numbers are ignored. */
+LUMICAP_API void WINAPI OnCaptureEvent(UINT message, WPARAM wParam);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

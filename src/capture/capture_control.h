@@ -1,0 +1,18 @@
+// The capture-control operations behind the exports. Each runs on the host's thread.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace lumicap {
+
+void CreateInstance(HWND eventWindow);
+HRESULT InitializeCamera(LPCWSTR friendlyName);
+void OnCaptureEvent(UINT message, WPARAM wParam);
+void GetMediaTypeList(SAFEARRAY** mediaTypes);
+HRESULT StartPreview(INT32 mediaTypeIndex, HWND previewWindow);
+void StopPreview();
+void TakePhotoAsync();
+void GetLastPhoto(BYTE** photo, INT32* size);
+void FreePhotoMemory();
+
+}  // namespace lumicap

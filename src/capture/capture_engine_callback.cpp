@@ -1,0 +1,82 @@
+#include "capture_manager.h"
+
+#include "capture_control.h"
+#include "interface/module_state.h"
+#include "platform/com_object.h"
+
+#include <lumicap/lumicap.h>
+
+namespace lumicap {
+
+HRESULT CaptureManager::CaptureEngineCB::QueryInterface(REFIID riid, void** object)
+{
+    static const QITAB table[] = {
+        QITABENT(CaptureEngineCB, IMFCaptureEngineOnEventCallback),
+        {nullptr, 0},
+    };
+    return QISearch(this, table, riid, object);
+}
+
+ULONG CaptureManager::CaptureEngineCB::AddRef() { return static_cast<ULONG>(++refCount); }
+
+ULONG CaptureManager::CaptureEngineCB::Release()
+{
+    LONG count = --refCount;
+    if (count == 0) DeleteComObject(this);
+    return static_cast<ULONG>(count);
+}
+
+HRESULT CaptureManager::CaptureEngineCB::OnEvent(IMFMediaEvent* event)
+{
+    if (!event) return S_OK;
+    GUID type = GUID_NULL;
+    if (SUCCEEDED(event->GetExtendedType(&type))) {
+        if (IsEqualGUID(type, MF_CAPTURE_ENGINE_INITIALIZED)) {
+            PostMessageW(eventWindow, WM_CAMERA_READY, 0, 0);
+        } else if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PHOTO_TAKEN)) {
+            PostMessageW(eventWindow, WM_CAMERA_PHOTO_READY, 0, 0);
+        }
+    }
+    // The reference travels with the message; if the message cannot be posted nobody will give it back.
+    event->AddRef();
+    if (!PostMessageW(eventWindow, WM_CAMERA_EVENT, reinterpret_cast<WPARAM>(event), 0)) event->Release();
+    return S_OK;
+}
+
+void CaptureManager::HandleEngineEvent(IMFMediaEvent* event)
+{
+    HRESULT status = S_OK;
+    HRESULT hr = event->GetStatus(&status);
+    if (FAILED(hr)) status = hr;
+
+    // Initialised, record started and record stopped change nothing, nor does any other type.
+    GUID type = GUID_NULL;
+    if (SUCCEEDED(event->GetExtendedType(&type))) {
+        if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STARTED)) {
+            isPreviewing = SUCCEEDED(status);
+        } else if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STOPPED)) {
+            isPreviewing = false;
+        } else if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PHOTO_TAKEN)) {
+            isPhotoPending = false;
+        } else if (IsEqualGUID(type, MF_CAPTURE_ENGINE_ERROR)) {
+            ReleaseEngine();
+        }
+    }
+    event->Release();
+    // After an engine error the event is closed already, and nothing is signalled.
+    if (stateEvent) SetEvent(stateEvent.Get());
+}
+
+}  // namespace lumicap
+
+namespace lumicap {
+
+void OnCaptureEvent(UINT message, WPARAM wParam)
+{
+    CaptureManager* manager = Module().theManager.get();
+    // A null event cannot be handled or given back; it is not one the library posted.
+    if (!manager || message != WM_CAMERA_EVENT || wParam == 0) return;
+    manager->HandleEngineEvent(reinterpret_cast<IMFMediaEvent*>(wParam));
+}
+
+}  // namespace lumicap

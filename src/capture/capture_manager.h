@@ -1,0 +1,73 @@
+// The capture manager: the library's one stateful object, and everything that runs on the capture
+// engine. All of its fields are read and written on the host's thread only.
+#pragma once
+
+#include "platform/com_ptr.h"
+#include "platform/platform.h"
+#include "platform/unique_event.h"
+#include "stream/memory_byte_stream.h"
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace lumicap {
+
+class CaptureManager {
+public:
+    // The engine's event callback. It only posts window messages; the work happens in
+    // HandleEngineEvent on the host's thread.
+    class CaptureEngineCB final : public IMFCaptureEngineOnEventCallback {
+    public:
+        explicit CaptureEngineCB(HWND eventWindow) : eventWindow(eventWindow) {}
+
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+        ULONG STDMETHODCALLTYPE AddRef() override;
+        ULONG STDMETHODCALLTYPE Release() override;
+        HRESULT STDMETHODCALLTYPE OnEvent(IMFMediaEvent* event) override;
+
+    private:
+        std::atomic<LONG> refCount{1};
+        const HWND eventWindow;
+    };
+
+    explicit CaptureManager(HWND eventWindow) : eventWindow(eventWindow) {}
+    CaptureManager(const CaptureManager&) = delete;
+    CaptureManager& operator=(const CaptureManager&) = delete;
+    ~CaptureManager();
+
+    HRESULT InitializeEngine(IMFActivate* camera);
+    void ReleaseEngine();
+    void HandleEngineEvent(IMFMediaEvent* event);
+    HRESULT BeginPreview(HWND window, INT32 mediaTypeIndex);
+    void EndPreview();
+    HRESULT CollectMediaTypeDescriptions(std::vector<std::string>& descriptions);
+    HRESULT CapturePhoto();
+
+    HWND eventWindow = nullptr;
+    HWND previewWindow = nullptr;
+    ComPtr<IMFCaptureEngine> engine;
+    ComPtr<IMFCapturePreviewSink> previewSink;
+    ComPtr<CaptureEngineCB> callback;
+    bool isPreviewing = false;
+    bool isPhotoPending = false;
+    UniqueEvent stateEvent;
+    ComPtr<MemoryIMFByteStream> photoStream;
+
+private:
+    HRESULT ConfigurePreview(INT32 mediaTypeIndex);
+    void WaitForStateChange();
+};
+
+// Makes the manager in the module state, posting to eventWindow. E_OUTOFMEMORY leaves none.
+HRESULT CreateManagerInstance(HWND eventWindow);
+
+// The video device, its multithread protection and the DXGI device manager of an engine set-up.
+HRESULT CreateVideoDeviceManager();
+
+// The two media types the preview and the photo are built from.
+HRESULT MakeRgb32PreviewType(IMFMediaType* source, IMFMediaType** previewType);
+HRESULT CopyMediaTypeItem(IMFMediaType* from, IMFMediaType* to, REFGUID key);
+HRESULT MakeJpegPhotoType(IMFMediaType* source, IMFMediaType** photoType);
+
+}  // namespace lumicap
