@@ -4,6 +4,7 @@
 #include "interface/module_state.h"
 #include "platform/com_ptr.h"
 
+
 namespace lumicap {
 namespace {
 

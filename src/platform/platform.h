@@ -18,6 +18,7 @@
 #include <mfidl.h>
 #include <oleauto.h>
 #include <shlwapi.h>
+#include <uuids.h>
 #include <wincodec.h>
 #else
 #include "portable/mf.h"

@@ -354,7 +354,7 @@ LUMICAP_PORTABLE_API DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseco
 LUMICAP_PORTABLE_API BOOL CloseHandle(HANDLE hObject);
 
 /* Windows as message queues. A window belongs to the thread that created it; any thread may post to
- * it. Creation is the one call without a Win32 counterpart. */
+ * it; it is destroyed when that thread ends. Creation is the one call without a Win32 counterpart. */
 LUMICAP_PORTABLE_API HWND LumicapCreateMessageWindow(void);
 LUMICAP_PORTABLE_API BOOL DestroyWindow(HWND hWnd);
 LUMICAP_PORTABLE_API BOOL IsWindow(HWND hWnd);
@@ -363,6 +363,7 @@ LUMICAP_PORTABLE_API BOOL PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARA
 LUMICAP_PORTABLE_API BOOL PeekMessageW(MSG* lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                                        UINT wRemoveMsg);
 LUMICAP_PORTABLE_API BOOL GetMessageW(MSG* lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+/* Waits for any one of the events (fWaitAll must be FALSE) or for input in the calling thread's queue. */
 LUMICAP_PORTABLE_API DWORD MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL fWaitAll,
                                                      DWORD dwMilliseconds, DWORD dwWakeMask);
 LUMICAP_PORTABLE_API void PostQuitMessage(int nExitCode);

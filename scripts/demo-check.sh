@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Runs the built demo the way a newcomer does and checks what it printed and wrote: the cameras, the
+# six formats, a decodable 1920x1080 JPEG, five distinct photos, and a clean failure for each error.
+set -euo pipefail
+build="${1:?usage: demo-check.sh BUILD_DIR}"
+demo="$(cd "$build" && pwd)/examples/lumicap-demo"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+passed=0
+failed=0
+check() {
+    local what="$1"
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $what"
+    fi
+}
+jpeg_size() { python3 - "$1" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+i = 2
+while i < len(data):
+    marker, length = data[i + 1], struct.unpack(">H", data[i + 2:i + 4])[0]
+    if marker in (0xC0, 0xC1, 0xC2):
+        h, w = struct.unpack(">HH", data[i + 5:i + 9])
+        print(f"{w}x{h}")
+        break
+    i += 2 + length
+PY
+}
+
+"$demo" > out.txt
+check "lists both cameras" grep -q "1: Lumicap Virtual Rear Camera" out.txt
+check "lists six formats" grep -q "5: 320 X 240  FPS 15" out.txt
+check "prints timings" grep -q "ready in" out.txt
+check "writes lumicap-photo.jpg" test -s lumicap-photo.jpg
+check "photo is 1920x1080" test "$(jpeg_size lumicap-photo.jpg)" = "1920x1080"
+
+"$demo" --photos 5 --out 'shot-%d.jpg' > five.txt
+check "writes five photos" test "$(ls shot-*.jpg | wc -l)" = 5
+check "five distinct photos" test "$(md5sum shot-*.jpg | cut -d' ' -f1 | sort -u | wc -l)" = 5
+
+"$demo" --camera "Lumicap Virtual Rear Camera" --format 1 --out rear.jpg > rear.txt
+check "rear camera photo is 2592x1944" test "$(jpeg_size rear.jpg)" = "2592x1944"
+
+expect_failure() {
+    local what="$1"
+    shift
+    if "$demo" "$@" > /dev/null 2> err.txt; then
+        failed=$((failed + 1))
+        echo "FAILED: $what exited 0"
+    elif [[ $(grep -c '^error:' err.txt) -ne 1 ]]; then
+        failed=$((failed + 1))
+        echo "FAILED: $what did not print one error line"
+    else
+        passed=$((passed + 1))
+    fi
+}
+expect_failure "unknown camera name" --camera "No Such Camera"
+expect_failure "format out of range" --format 6
+expect_failure "unknown option" --bogus
+expect_failure "timeout" --timeout 0
+
+echo "demo-check: $passed passed, $failed failed"
+[[ $failed -eq 0 ]]

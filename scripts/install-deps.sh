@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on a Debian machine that has only g++, cmake and
+# GoogleTest: the mingw-w64 cross compilers (posix threads), Wine, Xvfb, libjpeg and GoogleTest.
+# Idempotent: with everything present it changes nothing and prints one line. Run as root.
+set -euo pipefail
+
+packages=(
+    cmake
+    libgtest-dev
+    libjpeg-dev
+    g++-mingw-w64-x86-64-posix
+    g++-mingw-w64-i686-posix
+    wine
+    wine64
+    xvfb
+)
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'
+}
+
+missing=()
+for package in "${packages[@]}"; do
+    installed "$package" || missing+=("$package")
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+    echo "install-deps: all present"
+    exit 0
+fi
+
+if [[ $(id -u) -ne 0 ]]; then
+    echo "install-deps: missing ${missing[*]}; run this script as root" >&2
+    exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq -o Dpkg::Use-Pty=0 "${missing[@]}" >/dev/null
+echo "install-deps: done"

@@ -1,0 +1,170 @@
+#include "engine_objects.h"
+
+#include <new>
+#include <optional>
+
+namespace lumicap::virt {
+namespace {
+
+// What makes a device media type one of the camera's formats: its frame size and subtype, each of
+// which may be absent.
+struct FormatKey {
+    std::optional<UINT64> frameSize;
+    std::optional<GUID> subtype;
+};
+
+FormatKey KeyOf(const Format& format)
+{
+    FormatKey key;
+    if (format.hasFrameSize) key.frameSize = (static_cast<UINT64>(format.width) << 32) | format.height;
+    if (format.hasSubtype) key.subtype = format.subtype;
+    return key;
+}
+
+FormatKey KeyOf(IMFMediaType* mediaType)
+{
+    FormatKey key;
+    UINT64 frameSize = 0;
+    if (SUCCEEDED(GetUINT64Quietly(mediaType, MF_MT_FRAME_SIZE, &frameSize))) key.frameSize = frameSize;
+    GUID subtype = GUID_NULL;
+    if (SUCCEEDED(GetGUIDQuietly(mediaType, MF_MT_SUBTYPE, &subtype))) key.subtype = subtype;
+    return key;
+}
+
+bool operator==(const FormatKey& a, const FormatKey& b)
+{
+    return a.frameSize == b.frameSize && a.subtype.has_value() == b.subtype.has_value() &&
+           (!a.subtype || *a.subtype == *b.subtype);
+}
+
+}  // namespace
+
+HRESULT CaptureSource::Create(std::shared_ptr<CameraRecord> camera, CaptureSource** source)
+{
+    *source = nullptr;
+    ComPtr<IMFMediaType> first;
+    const std::vector<Format>& formats = camera->Description().formats;
+    if (!formats.empty()) {
+        const HRESULT hr = CreateFormatMediaType(formats.front(), first.Put());
+        if (FAILED(hr)) return hr;
+    }
+    CaptureSource* created = new (std::nothrow) CaptureSource(std::move(camera));
+    if (!created) return E_OUTOFMEMORY;
+    created->current_ = std::move(first);
+    *source = created;
+    return S_OK;
+}
+
+HRESULT CaptureSource::QueryInterface(REFIID iid, void** object)
+{
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IMFCaptureSource) return E_NOINTERFACE;
+    *object = static_cast<IMFCaptureSource*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG CaptureSource::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+ULONG CaptureSource::Release()
+{
+    const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (remaining == 0) delete this;
+    return remaining;
+}
+
+HRESULT CaptureSource::GetCaptureDeviceSource(MF_CAPTURE_ENGINE_DEVICE_TYPE, IMFMediaSource**) { return E_NOTIMPL; }
+HRESULT CaptureSource::GetCaptureDeviceActivate(MF_CAPTURE_ENGINE_DEVICE_TYPE, IMFActivate**) { return E_NOTIMPL; }
+HRESULT CaptureSource::GetService(REFIID, REFIID, IUnknown**) { return E_NOTIMPL; }
+HRESULT CaptureSource::AddEffect(DWORD, IUnknown*) { return E_NOTIMPL; }
+HRESULT CaptureSource::RemoveEffect(DWORD, IUnknown*) { return E_NOTIMPL; }
+HRESULT CaptureSource::RemoveAllEffects(DWORD) { return E_NOTIMPL; }
+
+HRESULT CaptureSource::GetAvailableDeviceMediaType(DWORD stream, DWORD index, IMFMediaType** mediaType)
+{
+    const HRESULT hr = CheckFault("IMFCaptureSource::GetAvailableDeviceMediaType");
+    if (FAILED(hr)) return hr;
+    if (!mediaType) return E_POINTER;
+    *mediaType = nullptr;
+    if (!IsVideoStream(stream)) return MF_E_INVALIDSTREAMNUMBER;
+    const std::vector<Format>& formats = camera_->Description().formats;
+    if (index >= formats.size()) return MF_E_NO_MORE_TYPES;
+    return CreateFormatMediaType(formats[index], mediaType);
+}
+
+HRESULT CaptureSource::SetCurrentDeviceMediaType(DWORD stream, IMFMediaType* mediaType)
+{
+    HRESULT hr = CheckFault("IMFCaptureSource::SetCurrentDeviceMediaType");
+    if (FAILED(hr)) return hr;
+    if (!IsVideoStream(stream)) return MF_E_INVALIDSTREAMNUMBER;
+    if (!mediaType) return E_POINTER;
+    const FormatKey wanted = KeyOf(mediaType);
+    bool offered = false;
+    for (const Format& format : camera_->Description().formats) {
+        if (KeyOf(format) == wanted) {
+            offered = true;
+            break;
+        }
+    }
+    if (!offered) return MF_E_INVALIDMEDIATYPE;
+    ComPtr<IMFMediaType> copy;
+    hr = CloneMediaTypeQuietly(mediaType, copy.Put());
+    if (FAILED(hr)) return hr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    current_ = std::move(copy);
+    return S_OK;
+}
+
+HRESULT CaptureSource::GetCurrentDeviceMediaType(DWORD stream, IMFMediaType** mediaType)
+{
+    const HRESULT hr = CheckFault("IMFCaptureSource::GetCurrentDeviceMediaType");
+    if (FAILED(hr)) return hr;
+    if (!mediaType) return E_POINTER;
+    *mediaType = nullptr;
+    if (!IsVideoStream(stream)) return MF_E_INVALIDSTREAMNUMBER;
+    const ComPtr<IMFMediaType> current = CurrentType();
+    if (!current) return MF_E_INVALIDREQUEST;
+    return CloneMediaTypeQuietly(current.Get(), mediaType);
+}
+
+HRESULT CaptureSource::GetDeviceStreamCount(DWORD* count)
+{
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+HRESULT CaptureSource::GetDeviceStreamCategory(DWORD stream, MF_CAPTURE_ENGINE_STREAM_CATEGORY* category)
+{
+    if (!category) return E_POINTER;
+    if (!IsVideoStream(stream)) return MF_E_INVALIDSTREAMNUMBER;
+    *category = MF_CAPTURE_ENGINE_STREAM_CATEGORY_VIDEO_CAPTURE;
+    return S_OK;
+}
+
+HRESULT CaptureSource::GetMirrorState(DWORD stream, BOOL* mirrored)
+{
+    if (!mirrored) return E_POINTER;
+    if (!IsVideoStream(stream)) return MF_E_INVALIDSTREAMNUMBER;
+    *mirrored = FALSE;
+    return S_OK;
+}
+
+HRESULT CaptureSource::SetMirrorState(DWORD, BOOL) { return E_NOTIMPL; }
+
+HRESULT CaptureSource::GetStreamIndexFromFriendlyName(UINT32 friendlyName, DWORD* stream)
+{
+    if (!stream) return E_POINTER;
+    if (!IsVideoStream(friendlyName)) return MF_E_INVALIDSTREAMNUMBER;
+    *stream = 0;
+    return S_OK;
+}
+
+ComPtr<IMFMediaType> CaptureSource::CurrentType() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return current_;
+}
+
+}  // namespace lumicap::virt

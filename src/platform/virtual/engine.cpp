@@ -1,0 +1,338 @@
+#include "engine.h"
+
+#include "engine_picture.h"
+#include "engine_registry.h"
+#include "jpeg_encoder.h"
+
+#include <new>
+#include <vector>
+
+namespace lumicap::virt {
+
+HRESULT CaptureEngine::Create(REFIID iid, void** engine)
+{
+    ComPtr<CaptureEngine> created = ComPtr<CaptureEngine>::Attach(new (std::nothrow) CaptureEngine());
+    if (!created) return E_OUTOFMEMORY;
+    HRESULT hr = PreviewSink::Create(created->previewSink_.Put());
+    if (SUCCEEDED(hr)) hr = PhotoSink::Create(created->photoSink_.Put());
+    if (SUCCEEDED(hr)) hr = RegisterEngine(created.Get());
+    if (FAILED(hr)) return hr;
+    return created->QueryInterface(iid, engine);
+}
+
+CaptureEngine::~CaptureEngine()
+{
+    UnregisterEngine(this);
+    if (relay_) relay_->Detach();
+    if (camera_) camera_->RemoveUnplugListener(unplugListener_);
+    // No event may arrive once the last Release has returned: the worker ends first.
+    worker_.Stop();
+    renderer_.Stop();
+    if (photoSink_) photoSink_->DropOutput();
+    callback_.Reset();
+}
+
+HRESULT CaptureEngine::QueryInterface(REFIID iid, void** object)
+{
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IMFCaptureEngine) return E_NOINTERFACE;
+    *object = static_cast<IMFCaptureEngine*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG CaptureEngine::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+ULONG CaptureEngine::Release()
+{
+    const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (remaining == 0) delete this;
+    return remaining;
+}
+
+HRESULT CaptureEngine::Initialize(IMFCaptureEngineOnEventCallback* callback, IMFAttributes*, IUnknown*,
+                                  IUnknown* videoSource)
+{
+    HRESULT hr = CheckFault("IMFCaptureEngine::Initialize");
+    if (FAILED(hr)) return hr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (initialized_) return MF_E_INVALIDREQUEST;
+    }
+    if (!callback || !videoSource) return E_INVALIDARG;
+    // The platform's own objects are asked outside the engine's lock, which unplug notices take.
+    std::shared_ptr<CameraRecord> camera = CameraFromActivate(videoSource);
+    if (!camera) return E_INVALIDARG;
+    ComPtr<CaptureSource> source;
+    hr = CaptureSource::Create(camera, source.Put());
+    if (FAILED(hr)) return hr;
+
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (initialized_) return MF_E_INVALIDREQUEST;
+    hr = worker_.Start([this](const EngineEventData& event) { Deliver(event); });
+    if (FAILED(hr)) return hr;
+    std::shared_ptr<UnplugRelay> relay;
+    int listener = 0;
+    try {
+        relay = std::make_shared<UnplugRelay>(this);
+        listener = camera->AddUnplugListener([relay] { relay->Notify(); });
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    // Checked after listening, so an unplug is either seen here or notified.
+    const bool plugged = camera->IsPlugged();
+    hr = worker_.Post([this, plugged] { return ReportInitialized(plugged); });
+    if (FAILED(hr)) {
+        relay->Detach();
+        camera->RemoveUnplugListener(listener);
+        return hr;
+    }
+    callback_ = ComPtr<IMFCaptureEngineOnEventCallback>::Share(callback);
+    source_ = std::move(source);
+    camera_ = std::move(camera);
+    relay_ = std::move(relay);
+    unplugListener_ = listener;
+    unplugged_ = !plugged;
+    initialized_ = true;
+    return S_OK;
+}
+
+HRESULT CaptureEngine::StartPreview()
+{
+    const HRESULT hr = CheckFault("IMFCaptureEngine::StartPreview");
+    if (FAILED(hr)) return hr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!initialized_) return MF_E_NOT_INITIALIZED;
+    if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
+    if (!previewSink_->HasStream()) return MF_E_INVALIDREQUEST;
+    return worker_.Post([this] { return BeginPreview(); });
+}
+
+HRESULT CaptureEngine::StopPreview()
+{
+    const HRESULT hr = CheckFault("IMFCaptureEngine::StopPreview");
+    if (FAILED(hr)) return hr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!initialized_) return MF_E_NOT_INITIALIZED;
+    return worker_.Post([this] { return EndPreview(); });
+}
+
+HRESULT CaptureEngine::StartRecord()
+{
+    const HRESULT hr = CheckFault("IMFCaptureEngine::StartRecord");
+    return FAILED(hr) ? hr : E_NOTIMPL;
+}
+
+HRESULT CaptureEngine::StopRecord(BOOL, BOOL)
+{
+    const HRESULT hr = CheckFault("IMFCaptureEngine::StopRecord");
+    return FAILED(hr) ? hr : E_NOTIMPL;
+}
+
+HRESULT CaptureEngine::TakePhoto()
+{
+    const HRESULT hr = CheckFault("IMFCaptureEngine::TakePhoto");
+    if (FAILED(hr)) return hr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!initialized_) return MF_E_NOT_INITIALIZED;
+    if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
+    if (!photoSink_->HasStream() || !photoSink_->HasOutput()) return MF_E_INVALIDREQUEST;
+    return worker_.Post([this] { return CapturePhoto(); });
+}
+
+HRESULT CaptureEngine::GetSink(MF_CAPTURE_ENGINE_SINK_TYPE type, IMFCaptureSink** sink)
+{
+    const HRESULT hr = CheckFault("IMFCaptureEngine::GetSink");
+    if (FAILED(hr)) return hr;
+    if (!sink) return E_POINTER;
+    *sink = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!initialized_) return MF_E_NOT_INITIALIZED;
+    }
+    switch (type) {
+    case MF_CAPTURE_ENGINE_SINK_TYPE_PREVIEW:
+        *sink = previewSink_.Get();
+        break;
+    case MF_CAPTURE_ENGINE_SINK_TYPE_PHOTO:
+        *sink = photoSink_.Get();
+        break;
+    case MF_CAPTURE_ENGINE_SINK_TYPE_RECORD:
+        return E_NOTIMPL;
+    default:
+        return E_INVALIDARG;
+    }
+    (*sink)->AddRef();
+    return S_OK;
+}
+
+HRESULT CaptureEngine::GetSource(IMFCaptureSource** source)
+{
+    const HRESULT hr = CheckFault("IMFCaptureEngine::GetSource");
+    if (FAILED(hr)) return hr;
+    if (!source) return E_POINTER;
+    *source = nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!initialized_) return MF_E_NOT_INITIALIZED;
+    *source = source_.Get();
+    (*source)->AddRef();
+    return S_OK;
+}
+
+bool CaptureEngine::Raise(REFGUID type, HRESULT status)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!initialized_) return false;
+    const GUID raised = type;
+    return SUCCEEDED(worker_.Post([raised, status] { return EngineEventData{raised, status}; }));
+}
+
+void CaptureEngine::WakeWorker()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    worker_.Wake();
+}
+
+EngineState CaptureEngine::State() const
+{
+    EngineState state;
+    state.exists = true;
+    state.framesRendered = renderer_.FramesRendered();
+    std::lock_guard<std::mutex> lock(mutex_);
+    state.initialized = initialized_;
+    state.previewing = previewing_;
+    if (source_) state.appliedType = source_->CurrentType();
+    return state;
+}
+
+PreviewSinkState CaptureEngine::PreviewState() const { return previewSink_->State(); }
+
+PhotoSinkState CaptureEngine::PhotoState() const { return photoSink_->State(); }
+
+void CaptureEngine::Deliver(const EngineEventData& event)
+{
+    ComPtr<IMFCaptureEngineOnEventCallback> callback;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        callback = callback_;
+    }
+    ComPtr<IMFMediaEvent> mediaEvent;
+    if (!callback || FAILED(CreateEngineEvent(event.type, event.status, mediaEvent.Put()))) return;
+    // Nothing of the engine is touched after this: the callback may release the engine's last reference.
+    callback->OnEvent(mediaEvent.Get());
+}
+
+void CaptureEngine::UnplugRelay::Notify()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (engine_) engine_->OnUnplugged();
+}
+
+void CaptureEngine::UnplugRelay::Detach()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    engine_ = nullptr;
+}
+
+void CaptureEngine::OnUnplugged()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (unplugged_) return;
+    unplugged_ = true;
+    worker_.Post([this] { return ReportUnplugged(); });
+}
+
+EngineEventData CaptureEngine::ReportInitialized(bool plugged)
+{
+    const HRESULT status =
+        plugged ? TakeNextEventStatus(MF_CAPTURE_ENGINE_INITIALIZED) : MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
+    return {MF_CAPTURE_ENGINE_INITIALIZED, status};
+}
+
+EngineEventData CaptureEngine::BeginPreview()
+{
+    HRESULT status = TakeNextEventStatus(MF_CAPTURE_ENGINE_PREVIEW_STARTED);
+    if (SUCCEEDED(status)) status = StartRendering();
+    return {MF_CAPTURE_ENGINE_PREVIEW_STARTED, status};
+}
+
+EngineEventData CaptureEngine::EndPreview()
+{
+    StopRendering();
+    return {MF_CAPTURE_ENGINE_PREVIEW_STOPPED, TakeNextEventStatus(MF_CAPTURE_ENGINE_PREVIEW_STOPPED)};
+}
+
+EngineEventData CaptureEngine::CapturePhoto()
+{
+    HRESULT status = TakeNextEventStatus(MF_CAPTURE_ENGINE_PHOTO_TAKEN);
+    if (SUCCEEDED(status)) status = WritePhoto();
+    return {MF_CAPTURE_ENGINE_PHOTO_TAKEN, status};
+}
+
+EngineEventData CaptureEngine::ReportUnplugged()
+{
+    StopRendering();
+    return {MF_CAPTURE_ENGINE_ERROR, MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED};
+}
+
+HRESULT CaptureEngine::StartRendering()
+{
+    ComPtr<IMFMediaType> deviceType;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
+        deviceType = source_->CurrentType();
+    }
+    PictureFormat format;
+    HRESULT hr = ResolvePictureFormat(previewSink_->StreamType().Get(), deviceType.Get(), &format);
+    if (FAILED(hr)) return hr;
+    RenderSettings settings;
+    settings.window = previewSink_->RenderHandle();
+    settings.width = format.width;
+    settings.height = format.height;
+    settings.rateNumerator = format.rateNumerator;
+    settings.rateDenominator = format.rateDenominator;
+    hr = renderer_.Start(settings);
+    if (FAILED(hr)) return hr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    previewing_ = true;
+    return S_OK;
+}
+
+void CaptureEngine::StopRendering()
+{
+    renderer_.Stop();
+    std::lock_guard<std::mutex> lock(mutex_);
+    previewing_ = false;
+}
+
+HRESULT CaptureEngine::WritePhoto()
+{
+    ComPtr<IMFMediaType> deviceType;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
+        deviceType = source_->CurrentType();
+    }
+    const ComPtr<IMFMediaType> streamType = photoSink_->StreamType();
+    const ComPtr<IMFByteStream> output = photoSink_->Output();
+    if (!streamType || !output) return MF_E_INVALIDREQUEST;
+    PictureFormat format;
+    const HRESULT hr = ResolvePictureFormat(streamType.Get(), deviceType.Get(), &format);
+    if (FAILED(hr)) return hr;
+
+    // The photo shows the frame the preview shows now (the last one drawn).
+    const uint64_t frames = renderer_.FramesRendered();
+    const uint64_t frame = frames == 0 ? 0 : frames - 1;
+    std::vector<uint32_t> pixels;
+    try {
+        pixels.resize(static_cast<size_t>(format.width) * format.height);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    RenderTestPattern(pixels.data(), format.width, format.height, frame);
+    return EncodeJpeg(pixels.data(), format.width, format.height, output.Get());
+}
+
+}  // namespace lumicap::virt

@@ -1,0 +1,89 @@
+// The virtual capture engine (IMFCaptureEngine). Its work happens on its own worker thread and is
+// reported only through the host's IMFCaptureEngineOnEventCallback, on that thread; the preview is
+// drawn by a render thread of its own.
+#pragma once
+
+#include "engine_objects.h"
+#include "engine_renderer.h"
+#include "engine_worker.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+namespace lumicap::virt {
+
+class CaptureEngine final : public IMFCaptureEngine {
+public:
+    static HRESULT Create(REFIID iid, void** engine);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE Initialize(IMFCaptureEngineOnEventCallback* callback, IMFAttributes* attributes,
+                                         IUnknown* audioSource, IUnknown* videoSource) override;
+    HRESULT STDMETHODCALLTYPE StartPreview() override;
+    HRESULT STDMETHODCALLTYPE StopPreview() override;
+    HRESULT STDMETHODCALLTYPE StartRecord() override;
+    HRESULT STDMETHODCALLTYPE StopRecord(BOOL finalize, BOOL flushUnprocessedSamples) override;
+    HRESULT STDMETHODCALLTYPE TakePhoto() override;
+    HRESULT STDMETHODCALLTYPE GetSink(MF_CAPTURE_ENGINE_SINK_TYPE type, IMFCaptureSink** sink) override;
+    HRESULT STDMETHODCALLTYPE GetSource(IMFCaptureSource** source) override;
+
+    // For the control API, which calls them under the engine registry's lock.
+    bool Raise(REFGUID type, HRESULT status);
+    void WakeWorker();
+    EngineState State() const;
+    PreviewSinkState PreviewState() const;
+    PhotoSinkState PhotoState() const;
+
+private:
+    // Forwards a camera's unplug notice for as long as the engine lives; the camera may notify from
+    // any thread, even while the engine is being destroyed.
+    class UnplugRelay {
+    public:
+        explicit UnplugRelay(CaptureEngine* engine) : engine_(engine) {}
+        void Notify();
+        void Detach();
+
+    private:
+        std::mutex mutex_;
+        CaptureEngine* engine_;
+    };
+
+    CaptureEngine() = default;
+    ~CaptureEngine();
+
+    void Deliver(const EngineEventData& event);
+    void OnUnplugged();
+
+    // Jobs, run on the worker.
+    EngineEventData ReportInitialized(bool plugged);
+    EngineEventData BeginPreview();
+    EngineEventData EndPreview();
+    EngineEventData CapturePhoto();
+    EngineEventData ReportUnplugged();
+    HRESULT StartRendering();
+    HRESULT WritePhoto();
+    void StopRendering();
+
+    LiveObject live_;
+    std::atomic<ULONG> refs_{1};
+    ComPtr<PreviewSink> previewSink_;
+    ComPtr<PhotoSink> photoSink_;
+    EngineWorker worker_;
+    EngineRenderer renderer_;  // started and stopped only on the worker, or once the worker has ended
+
+    mutable std::mutex mutex_;
+    bool initialized_ = false;
+    bool unplugged_ = false;
+    bool previewing_ = false;
+    ComPtr<IMFCaptureEngineOnEventCallback> callback_;
+    ComPtr<CaptureSource> source_;
+    std::shared_ptr<CameraRecord> camera_;
+    std::shared_ptr<UnplugRelay> relay_;
+    int unplugListener_ = 0;
+};
+
+}  // namespace lumicap::virt

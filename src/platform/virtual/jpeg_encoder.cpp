@@ -1,0 +1,159 @@
+#ifndef _WIN32
+
+#include "jpeg_encoder.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <new>
+#include <vector>
+
+// The portable Win32 subset already defines INT32; this keeps libjpeg from defining it again.
+#define XMD_H
+#include <jpeglib.h>
+#include <jerror.h>
+
+namespace lumicap::virt {
+namespace {
+
+constexpr size_t kChunkSize = 64 * 1024;
+constexpr int kQuality = 90;
+
+// libjpeg reports errors by calling error_exit, which must not return: it jumps back to Compress with
+// the failure to report.
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+    HRESULT hr;
+};
+
+struct Destination {
+    jpeg_destination_mgr base;
+    IMFByteStream* output;
+    JOCTET* buffer;
+};
+
+[[noreturn]] void Fail(j_common_ptr cinfo, HRESULT hr)
+{
+    ErrorManager* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
+    errors->hr = hr;
+    std::longjmp(errors->jump, 1);
+}
+
+void OnError(j_common_ptr cinfo)
+{
+    Fail(cinfo, cinfo->err->msg_code == JERR_OUT_OF_MEMORY ? E_OUTOFMEMORY : E_FAIL);
+}
+
+void OnMessage(j_common_ptr) {}
+
+HRESULT WriteAll(IMFByteStream* output, const BYTE* data, size_t size)
+{
+    while (size > 0) {
+        ULONG written = 0;
+        const HRESULT hr = output->Write(data, static_cast<ULONG>(size), &written);
+        if (FAILED(hr)) return hr;
+        // A stream that accepts nothing would loop for ever.
+        if (written == 0 || written > size) return E_FAIL;
+        data += written;
+        size -= written;
+    }
+    return S_OK;
+}
+
+void InitDestination(j_compress_ptr cinfo)
+{
+    Destination* destination = reinterpret_cast<Destination*>(cinfo->dest);
+    destination->base.next_output_byte = destination->buffer;
+    destination->base.free_in_buffer = kChunkSize;
+}
+
+boolean FlushBuffer(j_compress_ptr cinfo)
+{
+    Destination* destination = reinterpret_cast<Destination*>(cinfo->dest);
+    // libjpeg calls this only with the whole buffer full.
+    const HRESULT hr = WriteAll(destination->output, destination->buffer, kChunkSize);
+    if (FAILED(hr)) Fail(reinterpret_cast<j_common_ptr>(cinfo), hr);
+    InitDestination(cinfo);
+    return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo)
+{
+    Destination* destination = reinterpret_cast<Destination*>(cinfo->dest);
+    const HRESULT hr =
+        WriteAll(destination->output, destination->buffer, kChunkSize - destination->base.free_in_buffer);
+    if (FAILED(hr)) Fail(reinterpret_cast<j_common_ptr>(cinfo), hr);
+}
+
+void ToRgb(const uint32_t* pixels, UINT32 width, JSAMPLE* row)
+{
+    for (UINT32 x = 0; x < width; ++x) {
+        row[3 * x] = static_cast<JSAMPLE>(pixels[x] >> 16);
+        row[3 * x + 1] = static_cast<JSAMPLE>(pixels[x] >> 8);
+        row[3 * x + 2] = static_cast<JSAMPLE>(pixels[x]);
+    }
+}
+
+// Holds only plain C objects, so that jumping back out of libjpeg skips no destructor.
+HRESULT Compress(const uint32_t* pixels, UINT32 width, UINT32 height, IMFByteStream* output, JOCTET* buffer,
+                 JSAMPLE* row)
+{
+    jpeg_compress_struct cinfo;
+    ErrorManager errors;
+    Destination destination;
+    cinfo.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = OnError;
+    errors.base.output_message = OnMessage;
+    errors.hr = S_OK;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        return errors.hr;
+    }
+    jpeg_create_compress(&cinfo);
+
+    destination.base.init_destination = InitDestination;
+    destination.base.empty_output_buffer = FlushBuffer;
+    destination.base.term_destination = TermDestination;
+    destination.output = output;
+    destination.buffer = buffer;
+    cinfo.dest = &destination.base;
+
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, kQuality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        ToRgb(pixels + static_cast<size_t>(cinfo.next_scanline) * width, width, row);
+        JSAMPROW rows[1] = {row};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT EncodeJpeg(const uint32_t* pixels, UINT32 width, UINT32 height, IMFByteStream* output)
+{
+    if (!pixels || !output) return E_POINTER;
+    if (width == 0 || height == 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION) {
+        return E_INVALIDARG;
+    }
+    std::vector<JOCTET> buffer;
+    std::vector<JSAMPLE> row;
+    try {
+        buffer.resize(kChunkSize);
+        row.resize(static_cast<size_t>(width) * 3);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return Compress(pixels, width, height, output, buffer.data(), row.data());
+}
+
+}  // namespace lumicap::virt
+
+#endif
