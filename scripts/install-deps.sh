@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine that has only g++, cmake and
-# GoogleTest: the mingw-w64 cross compilers (posix threads), Wine, Xvfb, libjpeg and GoogleTest.
+# GoogleTest: the mingw-w64 cross compilers (posix threads), Wine, Xvfb, libjpeg, GoogleTest and
+# Mono's C# compiler (for the C# wrapper's test).
 # Idempotent: with everything present it changes nothing and prints one line. Run as root.
 set -euo pipefail
 
@@ -13,6 +14,7 @@ packages=(
     wine
     wine64
     xvfb
+    mono-mcs
 )
 
 installed() {

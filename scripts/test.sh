@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the Linux suites (plain, ASan+UBSan, TSan), the demo end to end, and
-# the Windows DLLs with their host test under Wine. Installs what it needs first. Exits non-zero on
-# the first failure.
+# Builds and runs every test: the Linux suites (plain, ASan+UBSan, TSan, each with the package and
+# C# wrapper tests), the demo end to end, the Windows DLLs with their host test under Wine, and the
+# Windows window host and package. Installs what it needs first. Exits non-zero on the first
+# failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,10 +18,24 @@ for preset in linux linux-asan linux-tsan; do
     ctest --preset "$preset"
 done
 
+step "benchmarks, short run (goals are judged by reading the table)"; bash scripts/bench.sh --short
+
 step "demo on the virtual camera"
 bash scripts/demo-check.sh build/linux
 
+step "demo under valgrind memcheck"
+bash scripts/valgrind-demo.sh build/linux
+
+step "fuzzing, short run"
+bash scripts/fuzz.sh
+
 step "Windows DLLs under Wine"
 bash scripts/windows-tests.sh
+
+step "Windows window host and package"
+for preset in windows-x64 windows-x86 windows-virtual-x64 windows-virtual-x86; do
+    cmake --build --preset "$preset" --target lumicap-win32-host
+    ctest --preset "$preset" -L package
+done
 
 step "all tests passed"

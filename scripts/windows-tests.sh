@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Builds the Windows DLLs (x86_64 and i686, real Media Foundation backend) with mingw-w64, checks
-# that each exports exactly the eleven plain names and imports only system DLLs, then runs the
-# Windows host test under Wine, headless, in a Wine prefix of its own inside the build directory.
+# Builds the Windows DLLs with mingw-w64, x86_64 and i686: the real one (Media Foundation backend)
+# and the camera-less one (virtual cameras). Checks that the real DLL exports exactly the eleven
+# plain names, the virtual DLL those plus the control functions of lumicap_virtual.h, and that both
+# import only system DLLs; then runs each one's host program under Wine, headless, in a Wine prefix
+# of its own inside the build directory: the no-camera host test for the real DLL, the whole host
+# road for the virtual one.
 #
-#   scripts/windows-tests.sh [PRESET...]      (default: windows-x64 windows-x86)
+#   scripts/windows-tests.sh [PRESET...]
+#       (default: windows-x64 windows-x86 windows-virtual-x64 windows-virtual-x86)
 #
 # Exits non-zero on any failure. Needs what scripts/install-deps.sh installs.
 set -uo pipefail
@@ -20,9 +24,14 @@ skip() { echo "SKIP: $*"; skipped=$((skipped + 1)); }
 
 expected_exports="CreateInstance FreePhotoMemory GetCameraList GetLastPhoto GetMediaTypeList InitializeCamera
 OnCaptureEvent SetLogCallback StartPreview StopPreview TakePhotoAsync"
+# The control functions of include/lumicap/lumicap_virtual.h, exported by the virtual DLL only.
+virtual_exports="LumicapVirtualReset LumicapVirtualSetCameras LumicapVirtualAddCamera LumicapVirtualRemoveCamera
+LumicapVirtualFailOperation LumicapVirtualClearFaults LumicapVirtualGetFrameCount LumicapVirtualGetLatestFrame"
 # System DLLs the library may import; anything else (libstdc++-6, libgcc_s, libwinpthread-1, ...)
-# would have to ship beside it.
+# would have to ship beside it. The virtual DLL draws with GDI and encodes with WIC, and needs no
+# Media Foundation or Direct3D at all.
 allowed_imports='^(kernel32|user32|ole32|oleaut32|shlwapi|mfplat|mf|d3d11|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
+allowed_virtual_imports='^(kernel32|user32|gdi32|ole32|oleaut32|shlwapi|windowscodecs|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
 mingw_runtime='^(libstdc\+\+|libgcc_s|libwinpthread|libssp|libgomp)'
 
 sorted_words() { tr -s '[:space:]' '\n' | sed '/^$/d' | sort; }
@@ -40,10 +49,11 @@ imported_dlls() {
 
 build() {
     local preset=$1 log
+    shift
     log=$(mktemp)
     if cmake --preset "$preset" >"$log" 2>&1 &&
-        cmake --build --preset "$preset" --target lumicap lumicap_host_test >>"$log" 2>&1; then
-        pass "$preset: lumicap.dll and lumicap_host_test.exe build"
+        cmake --build --preset "$preset" --target lumicap "$@" >>"$log" 2>&1; then
+        pass "$preset: lumicap.dll and $(printf '%s.exe ' "$@")build"
         rm -f "$log"
         return 0
     fi
@@ -54,21 +64,21 @@ build() {
 }
 
 check_exports() {
-    local preset=$1 triple=$2 dll=$3 actual expected
+    local preset=$1 triple=$2 dll=$3 names=$4 what=$5 actual expected
     actual=$(exported_names "$triple" "$dll")
-    expected=$(echo "$expected_exports" | sorted_words)
+    expected=$(echo "$names" | sorted_words)
     if [[ "$actual" == "$expected" ]]; then
-        pass "$preset: exports exactly the eleven plain names"
+        pass "$preset: exports exactly $what"
     else
-        fail "$preset: exports differ from the eleven plain names"
+        fail "$preset: exports differ from $what"
         diff <(echo "$expected") <(echo "$actual") | sed -n 's/^[<>]/    &/p'
     fi
 }
 
 check_imports() {
-    local preset=$1 triple=$2 dll=$3 dlls others
+    local preset=$1 triple=$2 dll=$3 allowed=$4 dlls others
     dlls=$(imported_dlls "$triple" "$dll")
-    others=$(echo "$dlls" | grep -Ev "$allowed_imports" || true)
+    others=$(echo "$dlls" | grep -Ev "$allowed" || true)
     if [[ -n "$dlls" && -z "$others" ]]; then
         pass "$preset: imports only system DLLs ($(echo "$dlls" | paste -sd' ' -))"
     else
@@ -76,14 +86,14 @@ check_imports() {
     fi
 }
 
-# The host test must start on a bare Windows too, so it carries no MinGW runtime DLL either.
+# The host program must start on a bare Windows too, so it carries no MinGW runtime DLL either.
 check_host_imports() {
     local preset=$1 triple=$2 exe=$3 runtime
     runtime=$(imported_dlls "$triple" "$exe" | grep -E "$mingw_runtime" || true)
     if [[ -z "$runtime" ]]; then
-        pass "$preset: lumicap_host_test.exe needs no MinGW runtime DLL"
+        pass "$preset: $(basename "$exe") needs no MinGW runtime DLL"
     else
-        fail "$preset: lumicap_host_test.exe imports $(echo "$runtime" | paste -sd' ' -)"
+        fail "$preset: $(basename "$exe") imports $(echo "$runtime" | paste -sd' ' -)"
     fi
 }
 
@@ -97,16 +107,27 @@ check_version_resource() {
     fi
 }
 
+# Host programs end with "N passed, M failed"; the GoogleTest suites with "[  PASSED  ] N tests.".
+passed_summary='^[0-9]+ passed, 0 failed|^\[  PASSED  \] [0-9]+ tests?\.'
+
+# Event-creation failures can be injected only off Windows (see tests/windows/unit/CMakeLists.txt).
+program_arguments() {
+    case $(basename "$1") in
+        lumicap_windows_unit_tests.exe) echo "--gtest_brief=1 --gtest_filter=-LastErrors/EventCreationFails.*" ;;
+    esac
+}
+
 run_host_test() {
-    local preset=$1 loader=$2 exe=$3 status=0 output
+    local preset=$1 loader=$2 exe=$3 status=0 output arguments
     output=$(mktemp)
-    WINEPREFIX="$root/build/$preset/wineprefix" bash "$root/scripts/wine-run.sh" "$loader" "$exe" 2>&1 |
+    read -ra arguments <<<"$(program_arguments "$exe")"
+    WINEPREFIX="$root/build/$preset/wineprefix" bash "$root/scripts/wine-run.sh" "$loader" "$exe" "${arguments[@]}" 2>&1 |
         tee "$output" | sed 's/^/    /'
     status=${PIPESTATUS[0]}
-    if [[ $status -eq 0 ]] && grep -Eq '^[0-9]+ passed, 0 failed' "$output"; then
-        pass "$preset: lumicap_host_test.exe under Wine ($(grep -E '^[0-9]+ passed' "$output"))"
+    if [[ $status -eq 0 ]] && grep -Eq "$passed_summary" "$output" && ! grep -q '^\[  FAILED  \]' "$output"; then
+        pass "$preset: $(basename "$exe") under Wine ($(grep -E "$passed_summary" "$output"))"
     else
-        fail "$preset: lumicap_host_test.exe under Wine (exit $status)"
+        fail "$preset: $(basename "$exe") under Wine (exit $status)"
     fi
     rm -f "$output"
 }
@@ -120,35 +141,55 @@ wine_loader() {
 }
 
 test_preset() {
-    local preset=$1 arch triple dll exe loader
+    local preset=$1 arch triple dll loader host names what allowed program programs targets=()
     case $preset in
-        windows-x64) arch=x86_64 ;;
-        windows-x86) arch=i686 ;;
-        *) fail "unknown preset $preset (windows-x64 or windows-x86)"; return ;;
+        windows-x64 | windows-virtual-x64) arch=x86_64 ;;
+        windows-x86 | windows-virtual-x86) arch=i686 ;;
+        *) fail "unknown preset $preset (windows-x64, windows-x86, windows-virtual-x64 or windows-virtual-x86)"; return ;;
     esac
+    if [[ $preset == windows-virtual-* ]]; then
+        host=lumicap_virtual_road_test
+        # The attribute checks run against the virtual platform and the system's (Wine's) mfplat; the
+        # unit suites that build on Windows run on the real message queue, events and SAFEARRAY.
+        programs=("tests/windows/$host.exe" tests/conformance/lumicap_attribute_conformance.exe
+            tests/windows/unit/lumicap_windows_unit_tests.exe)
+        names="$expected_exports $virtual_exports"
+        what="the eleven plain names and the eight LumicapVirtual control functions"
+        allowed=$allowed_virtual_imports
+    else
+        host=lumicap_host_test
+        programs=("tests/windows/$host.exe")
+        names=$expected_exports
+        what="the eleven plain names"
+        allowed=$allowed_imports
+    fi
     triple=$arch-w64-mingw32
     dll=$root/build/$preset/src/lumicap.dll
-    exe=$root/build/$preset/tests/windows/lumicap_host_test.exe
+    for program in "${programs[@]}"; do targets+=("$(basename "$program" .exe)"); done
 
     echo "== $preset"
-    build "$preset" || return
-    check_exports "$preset" "$triple" "$dll"
-    check_imports "$preset" "$triple" "$dll"
+    build "$preset" "${targets[@]}" || return
+    check_exports "$preset" "$triple" "$dll" "$names" "$what"
+    check_imports "$preset" "$triple" "$dll" "$allowed"
     check_version_resource "$preset" "$triple" "$dll"
-    check_host_imports "$preset" "$triple" "$exe"
+    for program in "${programs[@]}"; do
+        check_host_imports "$preset" "$triple" "$root/build/$preset/$program"
+    done
 
     loader=$(wine_loader "$arch")
     if [[ -x "$loader" ]]; then
-        run_host_test "$preset" "$loader" "$exe"
+        for program in "${programs[@]}"; do
+            run_host_test "$preset" "$loader" "$root/build/$preset/$program"
+        done
     elif [[ $arch == i686 ]]; then
-        skip "$preset: lumicap_host_test.exe not run: no 32-bit Wine loader ($loader; package wine32:i386)"
+        skip "$preset: $(printf '%s ' "${programs[@]##*/}")not run: no 32-bit Wine loader ($loader; package wine32:i386)"
     else
         fail "$preset: no Wine loader ($loader); run scripts/install-deps.sh"
     fi
 }
 
 presets=("$@")
-[[ ${#presets[@]} -gt 0 ]] || presets=(windows-x64 windows-x86)
+[[ ${#presets[@]} -gt 0 ]] || presets=(windows-x64 windows-x86 windows-virtual-x64 windows-virtual-x86)
 for preset in "${presets[@]}"; do
     test_preset "$preset"
 done

@@ -6,6 +6,9 @@
 
 #include <lumicap/lumicap.h>
 
+#include <algorithm>
+#include <new>
+
 namespace lumicap {
 
 HRESULT CaptureManager::CaptureEngineCB::QueryInterface(REFIID riid, void** object)
@@ -28,7 +31,8 @@ ULONG CaptureManager::CaptureEngineCB::Release()
 
 HRESULT CaptureManager::CaptureEngineCB::OnEvent(IMFMediaEvent* event)
 {
-    if (!event) return S_OK;
+    // Without an event window a message would go to this thread's own queue, which nobody reads.
+    if (!event || !eventWindow) return S_OK;
     GUID type = GUID_NULL;
     if (SUCCEEDED(event->GetExtendedType(&type))) {
         if (IsEqualGUID(type, MF_CAPTURE_ENGINE_INITIALIZED)) {
@@ -37,14 +41,38 @@ HRESULT CaptureManager::CaptureEngineCB::OnEvent(IMFMediaEvent* event)
             PostMessageW(eventWindow, WM_CAMERA_PHOTO_READY, 0, 0);
         }
     }
+    try {
+        std::lock_guard<std::mutex> lock(postedMutex);
+        posted.push_back(event);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     // The reference travels with the message; if the message cannot be posted nobody will give it back.
     event->AddRef();
-    if (!PostMessageW(eventWindow, WM_CAMERA_EVENT, reinterpret_cast<WPARAM>(event), 0)) event->Release();
+    if (!PostMessageW(eventWindow, WM_CAMERA_EVENT, reinterpret_cast<WPARAM>(event), 0)) {
+        Claim(event);
+        event->Release();
+    }
     return S_OK;
+}
+
+bool CaptureManager::CaptureEngineCB::Claim(IMFMediaEvent* event)
+{
+    std::lock_guard<std::mutex> lock(postedMutex);
+    const auto found = std::find(posted.begin(), posted.end(), event);
+    if (found == posted.end()) return false;
+    posted.erase(found);
+    return true;
 }
 
 void CaptureManager::HandleEngineEvent(IMFMediaEvent* event)
 {
+    // An event of an engine set-up that InitializeCamera or an engine error ended meanwhile belongs to
+    // nothing now: given back unread, so it cannot change the state of the set-up that replaced it.
+    if (!callback || !callback->Claim(event)) {
+        event->Release();
+        return;
+    }
     HRESULT status = S_OK;
     HRESULT hr = event->GetStatus(&status);
     if (FAILED(hr)) status = hr;

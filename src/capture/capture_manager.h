@@ -8,6 +8,7 @@
 #include "stream/memory_byte_stream.h"
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,16 @@ public:
         ULONG STDMETHODCALLTYPE Release() override;
         HRESULT STDMETHODCALLTYPE OnEvent(IMFMediaEvent* event) override;
 
+        // Whether this callback posted the event and it was not handed back yet; forgets it if so.
+        bool Claim(IMFMediaEvent* event);
+
     private:
         std::atomic<LONG> refCount{1};
         const HWND eventWindow;
+        // The events on their way to the host: an event of an engine set-up that was replaced meanwhile
+        // is not among the new callback's.
+        std::mutex postedMutex;
+        std::vector<IMFMediaEvent*> posted;
     };
 
     explicit CaptureManager(HWND eventWindow) : eventWindow(eventWindow) {}

@@ -110,8 +110,9 @@ void CaptureManager::WaitForStateChange()
     if (!stateEvent) return;
     // On the thread that hands the engine's messages to OnCaptureEvent, only a signal stored before
     // the wait could end it: blocking there would hang the host, so only a stored signal is taken.
+    // Without a live event window (owner 0) no thread will hand the confirmation over at all.
     DWORD owner = GetWindowThreadProcessId(eventWindow, nullptr);
-    DWORD timeout = owner == GetCurrentThreadId() ? 0 : kStopWaitMilliseconds;
+    DWORD timeout = owner == 0 || owner == GetCurrentThreadId() ? 0 : kStopWaitMilliseconds;
     WaitForSingleObject(stateEvent.Get(), timeout);
 }
 

@@ -3,7 +3,7 @@
 namespace lumicap::virt::engine_tests {
 namespace {
 
-using EngineEvents = EngineTest;
+using VirtualEngineEvents = EngineTest;
 
 std::vector<GUID> TypesOf(const std::vector<RecordedEvent>& events)
 {
@@ -12,7 +12,7 @@ std::vector<GUID> TypesOf(const std::vector<RecordedEvent>& events)
     return types;
 }
 
-TEST_F(EngineEvents, HeldEventsWaitAndArriveInOrderWithOrWithoutDelay)
+TEST_F(VirtualEngineEvents, HeldEventsWaitAndArriveInOrderWithOrWithoutDelay)
 {
     for (unsigned delay : {0u, 15u}) {
         SCOPED_TRACE(delay);
@@ -45,7 +45,7 @@ TEST_F(EngineEvents, HeldEventsWaitAndArriveInOrderWithOrWithoutDelay)
     }
 }
 
-TEST_F(EngineEvents, RaisedEventsComeFromTheWorker)
+TEST_F(VirtualEngineEvents, RaisedEventsComeFromTheWorker)
 {
     StartEngine();
     const GUID custom = {0x12345678, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
@@ -64,7 +64,7 @@ TEST_F(EngineEvents, RaisedEventsComeFromTheWorker)
     EXPECT_FALSE(RaiseEngineError(E_FAIL));
 }
 
-TEST_F(EngineEvents, NextStatusIsPerTypeReplacedBySettingAgainAndClearedByReset)
+TEST_F(VirtualEngineEvents, NextStatusIsPerTypeReplacedBySettingAgainAndClearedByReset)
 {
     StartEngine();
     SetNextEventStatus(MF_CAPTURE_ENGINE_PREVIEW_STOPPED, E_FAIL);
@@ -82,7 +82,7 @@ TEST_F(EngineEvents, NextStatusIsPerTypeReplacedBySettingAgainAndClearedByReset)
     StartPreviewAt(32, 24);
 }
 
-TEST_F(EngineEvents, ResettingReleasesHeldEvents)
+TEST_F(VirtualEngineEvents, ResettingReleasesHeldEvents)
 {
     StartEngine();
     HoldEvents(true);
@@ -94,7 +94,7 @@ TEST_F(EngineEvents, ResettingReleasesHeldEvents)
     ASSERT_TRUE(callback_->WaitFor(MF_CAPTURE_ENGINE_RECORD_STARTED));
 }
 
-TEST_F(EngineEvents, CallbackMayReleaseTheLastEngineReference)
+TEST_F(VirtualEngineEvents, CallbackMayReleaseTheLastEngineReference)
 {
     engine_ = NewEngine();
     ComPtr<IMFActivate> camera = CameraActivate();
@@ -116,7 +116,7 @@ TEST_F(EngineEvents, CallbackMayReleaseTheLastEngineReference)
     callback_->SetHook(nullptr);
 }
 
-TEST_F(EngineEvents, HostCallsRaceWithUnplugAndControl)
+TEST_F(VirtualEngineEvents, HostCallsRaceWithUnplugAndControl)
 {
     StartEngine();
     auto output = RecordingByteStream::Create();

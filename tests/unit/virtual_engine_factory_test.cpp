@@ -3,7 +3,7 @@
 namespace lumicap::virt::engine_tests {
 namespace {
 
-using EngineFactory = EngineTest;
+using VirtualEngineFactory = EngineTest;
 
 ComPtr<IMFCaptureEngineClassFactory> NewFactory()
 {
@@ -14,7 +14,7 @@ ComPtr<IMFCaptureEngineClassFactory> NewFactory()
     return factory;
 }
 
-TEST_F(EngineFactory, CreateInstanceChecksClassInterfaceAndOut)
+TEST_F(VirtualEngineFactory, CreateInstanceChecksClassInterfaceAndOut)
 {
     struct Case {
         const char* name;
@@ -53,7 +53,7 @@ TEST_F(EngineFactory, CreateInstanceChecksClassInterfaceAndOut)
     EXPECT_FALSE(GetEngineState().exists);
 }
 
-TEST_F(EngineFactory, AnswersOnlyItsOwnInterfaces)
+TEST_F(VirtualEngineFactory, AnswersOnlyItsOwnInterfaces)
 {
     ComPtr<IMFCaptureEngineClassFactory> factory = NewFactory();
     ASSERT_TRUE(factory);
@@ -68,7 +68,7 @@ TEST_F(EngineFactory, AnswersOnlyItsOwnInterfaces)
     EXPECT_EQ(factory->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
 }
 
-TEST_F(EngineFactory, InjectedFaultFailsOnlyTheChosenCall)
+TEST_F(VirtualEngineFactory, InjectedFaultFailsOnlyTheChosenCall)
 {
     ComPtr<IMFCaptureEngineClassFactory> factory = NewFactory();
     ASSERT_TRUE(factory);
@@ -83,7 +83,7 @@ TEST_F(EngineFactory, InjectedFaultFailsOnlyTheChosenCall)
     EXPECT_EQ(OperationCount("IMFCaptureEngineClassFactory::CreateInstance"), 3u);
 }
 
-TEST_F(EngineFactory, StateFollowsTheNewestEngineUntilItDies)
+TEST_F(VirtualEngineFactory, StateFollowsTheNewestEngineUntilItDies)
 {
     ComPtr<IMFCaptureEngine> older = NewEngine();
     ComPtr<IMFCaptureEngine> newer = NewEngine();

@@ -3,9 +3,9 @@
 namespace lumicap::virt::engine_tests {
 namespace {
 
-using EngineInitialize = EngineTest;
+using VirtualEngineInitialize = EngineTest;
 
-TEST_F(EngineInitialize, EverythingButInitializeWaitsForIt)
+TEST_F(VirtualEngineInitialize, EverythingButInitializeWaitsForIt)
 {
     engine_ = NewEngine();
     ASSERT_TRUE(engine_);
@@ -39,7 +39,7 @@ TEST_F(EngineInitialize, EverythingButInitializeWaitsForIt)
     EXPECT_TRUE(callback_->Events().empty());
 }
 
-TEST_F(EngineInitialize, RefusesMissingOrForeignArgumentsAndKeepsNothing)
+TEST_F(VirtualEngineInitialize, RefusesMissingOrForeignArgumentsAndKeepsNothing)
 {
     engine_ = NewEngine();
     ASSERT_TRUE(engine_);
@@ -73,7 +73,7 @@ TEST_F(EngineInitialize, RefusesMissingOrForeignArgumentsAndKeepsNothing)
     EXPECT_EQ(callback_->Events().size(), 2u);
 }
 
-TEST_F(EngineInitialize, SecondInitializeIsAnInvalidRequest)
+TEST_F(VirtualEngineInitialize, SecondInitializeIsAnInvalidRequest)
 {
     StartEngine();
     ComPtr<IMFActivate> camera = CameraActivate();
@@ -84,7 +84,7 @@ TEST_F(EngineInitialize, SecondInitializeIsAnInvalidRequest)
     EXPECT_TRUE(GetEngineState().initialized);
 }
 
-TEST_F(EngineInitialize, EventsArriveOnOneWorkerThreadOnly)
+TEST_F(VirtualEngineInitialize, EventsArriveOnOneWorkerThreadOnly)
 {
     StartEngine();
     StartPreviewAt(32, 24);
@@ -96,7 +96,7 @@ TEST_F(EngineInitialize, EventsArriveOnOneWorkerThreadOnly)
     for (const RecordedEvent& event : events) EXPECT_EQ(event.thread, events[0].thread);
 }
 
-TEST_F(EngineInitialize, AlreadyUnpluggedCameraReportsInvalidatedDevice)
+TEST_F(VirtualEngineInitialize, AlreadyUnpluggedCameraReportsInvalidatedDevice)
 {
     engine_ = NewEngine();
     ComPtr<IMFActivate> camera = CameraActivate();
@@ -115,7 +115,7 @@ TEST_F(EngineInitialize, AlreadyUnpluggedCameraReportsInvalidatedDevice)
     EXPECT_EQ(callback_->Events().size(), 2u);
 }
 
-TEST_F(EngineInitialize, InjectedFaultAndStatusOverride)
+TEST_F(VirtualEngineInitialize, InjectedFaultAndStatusOverride)
 {
     engine_ = NewEngine();
     ComPtr<IMFActivate> camera = CameraActivate();
@@ -138,7 +138,7 @@ TEST_F(EngineInitialize, InjectedFaultAndStatusOverride)
     EXPECT_EQ(initialized.status, S_OK);
 }
 
-TEST_F(EngineInitialize, EngineGivesItsCallbackBackWhenItDies)
+TEST_F(VirtualEngineInitialize, EngineGivesItsCallbackBackWhenItDies)
 {
     StartEngine();
     // The worker holds a reference of its own only while it delivers an event.
@@ -148,7 +148,7 @@ TEST_F(EngineInitialize, EngineGivesItsCallbackBackWhenItDies)
     EXPECT_FALSE(GetEngineState().exists);
 }
 
-TEST_F(EngineInitialize, SinksAndSourceAreTheEnginesOwn)
+TEST_F(VirtualEngineInitialize, SinksAndSourceAreTheEnginesOwn)
 {
     StartEngine();
     ComPtr<IMFCaptureSink> preview1, preview2, photo, record;
@@ -176,7 +176,7 @@ TEST_F(EngineInitialize, SinksAndSourceAreTheEnginesOwn)
     EXPECT_EQ(engine_->GetSource(nullptr), E_POINTER);
 }
 
-TEST_F(EngineInitialize, SinkQueryInterfaceFaultSparesIUnknown)
+TEST_F(VirtualEngineInitialize, SinkQueryInterfaceFaultSparesIUnknown)
 {
     StartEngine();
     ComPtr<IMFCaptureSink> preview, photo;
@@ -196,7 +196,7 @@ TEST_F(EngineInitialize, SinkQueryInterfaceFaultSparesIUnknown)
     EXPECT_EQ(preview->QueryInterface(IID_IMFCapturePreviewSink, previewSink.PutVoid()), S_OK);
 }
 
-TEST_F(EngineInitialize, EveryEngineMethodCanBeMadeToFail)
+TEST_F(VirtualEngineInitialize, EveryEngineMethodCanBeMadeToFail)
 {
     StartEngine();
     AddPreviewStream(SinkType(MFVideoFormat_RGB32, 32, 24).Get());

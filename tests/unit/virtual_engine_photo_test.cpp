@@ -10,7 +10,7 @@
 namespace lumicap::virt::engine_tests {
 namespace {
 
-using EnginePhoto = EngineTest;
+using VirtualEnginePhoto = EngineTest;
 
 struct DecodedJpeg {
     bool ok = false;
@@ -109,7 +109,7 @@ void ExpectBars(const DecodedJpeg& photo, uint64_t frame)
     }
 }
 
-TEST_F(EnginePhoto, WritesABaselineJpegOfThePhotoStreamsSizeInChunks)
+TEST_F(VirtualEnginePhoto, WritesABaselineJpegOfThePhotoStreamsSizeInChunks)
 {
     StartEngine();
     auto output = RecordingByteStream::Create();
@@ -134,7 +134,7 @@ TEST_F(EnginePhoto, WritesABaselineJpegOfThePhotoStreamsSizeInChunks)
     ExpectBars(photo, 0);
 }
 
-TEST_F(EnginePhoto, PhotoSizeFallsBackToTheCurrentDeviceType)
+TEST_F(VirtualEnginePhoto, PhotoSizeFallsBackToTheCurrentDeviceType)
 {
     StartEngine();
     auto output = RecordingByteStream::Create();
@@ -150,7 +150,7 @@ TEST_F(EnginePhoto, PhotoSizeFallsBackToTheCurrentDeviceType)
     EXPECT_EQ(output->Chunks().size(), 1u);
 }
 
-TEST_F(EnginePhoto, ShowsTheFrameThePreviewIsAt)
+TEST_F(VirtualEnginePhoto, ShowsTheFrameThePreviewIsAt)
 {
     StartEngine();
     StartPreviewAt(64, 48, 60);
@@ -169,7 +169,7 @@ TEST_F(EnginePhoto, ShowsTheFrameThePreviewIsAt)
     ExpectBars(photo, frame);
 }
 
-TEST_F(EnginePhoto, RefusedWithoutStreamOrOutput)
+TEST_F(VirtualEnginePhoto, RefusedWithoutStreamOrOutput)
 {
     StartEngine();
     EXPECT_EQ(engine_->TakePhoto(), MF_E_INVALIDREQUEST);
@@ -194,7 +194,7 @@ TEST_F(EnginePhoto, RefusedWithoutStreamOrOutput)
     EXPECT_EQ(state.outputByteStream.Get(), static_cast<IMFByteStream*>(output.Get()));
 }
 
-TEST_F(EnginePhoto, FailureStatusWritesNothingAndIsUsedOnce)
+TEST_F(VirtualEnginePhoto, FailureStatusWritesNothingAndIsUsedOnce)
 {
     StartEngine();
     auto output = RecordingByteStream::Create();
@@ -212,7 +212,7 @@ TEST_F(EnginePhoto, FailureStatusWritesNothingAndIsUsedOnce)
     EXPECT_TRUE(Decode(output->Data()).ok);
 }
 
-TEST_F(EnginePhoto, WriteTroubleIsReportedOrWorkedAround)
+TEST_F(VirtualEnginePhoto, WriteTroubleIsReportedOrWorkedAround)
 {
     struct Case {
         const char* name;
@@ -250,7 +250,7 @@ TEST_F(EnginePhoto, WriteTroubleIsReportedOrWorkedAround)
     }
 }
 
-TEST_F(EnginePhoto, SinkCallsCanFailAndChangeNothing)
+TEST_F(VirtualEnginePhoto, SinkCallsCanFailAndChangeNothing)
 {
     StartEngine();
     ComPtr<IMFCapturePhotoSink> sink = PhotoSink();
@@ -278,7 +278,7 @@ TEST_F(EnginePhoto, SinkCallsCanFailAndChangeNothing)
     EXPECT_EQ(sink->SetSampleCallback(nullptr), E_NOTIMPL);
 }
 
-TEST_F(EnginePhoto, OutputStreamIsHeldUntilReplacedOrTheEngineDies)
+TEST_F(VirtualEnginePhoto, OutputStreamIsHeldUntilReplacedOrTheEngineDies)
 {
     StartEngine();
     auto first = RecordingByteStream::Create();

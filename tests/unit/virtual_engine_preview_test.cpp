@@ -3,7 +3,7 @@
 namespace lumicap::virt::engine_tests {
 namespace {
 
-using EnginePreview = EngineTest;
+using VirtualEnginePreview = EngineTest;
 
 struct Frame {
     UINT32 width = 0;
@@ -46,7 +46,7 @@ size_t MismatchesWithPattern(const Frame& frame, uint64_t index)
     return mismatches;
 }
 
-TEST_F(EnginePreview, NeedsAPreviewStream)
+TEST_F(VirtualEnginePreview, NeedsAPreviewStream)
 {
     StartEngine();
     EXPECT_EQ(engine_->StartPreview(), MF_E_INVALIDREQUEST);
@@ -61,7 +61,7 @@ TEST_F(EnginePreview, NeedsAPreviewStream)
     EXPECT_EQ(callback_->Events().size(), 2u);
 }
 
-TEST_F(EnginePreview, SinkRecordsStreamsAndRenderHandle)
+TEST_F(VirtualEnginePreview, SinkRecordsStreamsAndRenderHandle)
 {
     StartEngine();
     ComPtr<IMFCapturePreviewSink> sink = PreviewSink();
@@ -95,7 +95,7 @@ TEST_F(EnginePreview, SinkRecordsStreamsAndRenderHandle)
     EXPECT_EQ(sink->SetRenderSurface(nullptr), E_NOTIMPL);
 }
 
-TEST_F(EnginePreview, FramesArriveInTheWindowAsTheTestPatternAtTheStreamsSize)
+TEST_F(VirtualEnginePreview, FramesArriveInTheWindowAsTheTestPatternAtTheStreamsSize)
 {
     StartEngine();
     EXPECT_EQ(GetEngineState().framesRendered, 0u);
@@ -112,7 +112,7 @@ TEST_F(EnginePreview, FramesArriveInTheWindowAsTheTestPatternAtTheStreamsSize)
     EXPECT_EQ(MismatchesWithPattern(frame, index), 0u);
 }
 
-TEST_F(EnginePreview, StreamTypeWithoutSizeOrRateFallsBackToTheCurrentDeviceType)
+TEST_F(VirtualEnginePreview, StreamTypeWithoutSizeOrRateFallsBackToTheCurrentDeviceType)
 {
     StartEngine();
     ComPtr<IMFCaptureSource> source = Source();
@@ -129,7 +129,7 @@ TEST_F(EnginePreview, StreamTypeWithoutSizeOrRateFallsBackToTheCurrentDeviceType
     EXPECT_EQ(MismatchesWithPattern(frame, CounterOf(frame)), 0u);
 }
 
-TEST_F(EnginePreview, StopEndsRenderingAndRestartCarriesOnCounting)
+TEST_F(VirtualEnginePreview, StopEndsRenderingAndRestartCarriesOnCounting)
 {
     StartEngine();
     StartPreviewAt(64, 48, 60);
@@ -153,7 +153,7 @@ TEST_F(EnginePreview, StopEndsRenderingAndRestartCarriesOnCounting)
     EXPECT_GE(CounterOf(LatestFrame(window_)), shown);
 }
 
-TEST_F(EnginePreview, StopWithoutPreviewIsStillReported)
+TEST_F(VirtualEnginePreview, StopWithoutPreviewIsStillReported)
 {
     StartEngine();
     ASSERT_EQ(engine_->StopPreview(), S_OK);
@@ -163,7 +163,7 @@ TEST_F(EnginePreview, StopWithoutPreviewIsStillReported)
     EXPECT_EQ(GetEngineState().framesRendered, 0u);
 }
 
-TEST_F(EnginePreview, FailedStartStatusRendersNothing)
+TEST_F(VirtualEnginePreview, FailedStartStatusRendersNothing)
 {
     StartEngine();
     SetNextEventStatus(MF_CAPTURE_ENGINE_PREVIEW_STARTED, E_ACCESSDENIED);
@@ -183,7 +183,7 @@ TEST_F(EnginePreview, FailedStartStatusRendersNothing)
     EXPECT_TRUE(GetEngineState().previewing);
 }
 
-TEST_F(EnginePreview, UnplugStopsRenderingAndReportsAnInvalidatedDevice)
+TEST_F(VirtualEnginePreview, UnplugStopsRenderingAndReportsAnInvalidatedDevice)
 {
     StartEngine();
     StartPreviewAt(32, 24, 60);
@@ -210,7 +210,7 @@ TEST_F(EnginePreview, UnplugStopsRenderingAndReportsAnInvalidatedDevice)
     EXPECT_EQ(errors, 1u);
 }
 
-TEST_F(EnginePreview, ReleasingAPreviewingEngineStopsEverythingAndDeliversNothingMore)
+TEST_F(VirtualEnginePreview, ReleasingAPreviewingEngineStopsEverythingAndDeliversNothingMore)
 {
     StartEngine();
     StartPreviewAt(32, 24, 60);
@@ -232,7 +232,7 @@ TEST_F(EnginePreview, ReleasingAPreviewingEngineStopsEverythingAndDeliversNothin
     EXPECT_EQ(LumicapGetFrameCount(window_), shown);
 }
 
-TEST_F(EnginePreview, RendersTheDefaultCameraAtItsFirstFormat)
+TEST_F(VirtualEnginePreview, RendersTheDefaultCameraAtItsFirstFormat)
 {
     Reset();
     StartEngine();

@@ -5,7 +5,7 @@
 namespace lumicap::virt::engine_tests {
 namespace {
 
-using CaptureSourceTest = EngineTest;
+using VirtualCaptureSource = EngineTest;
 
 UINT64 Read64(IMFMediaType* type, REFGUID key)
 {
@@ -21,7 +21,7 @@ GUID Subtype(IMFMediaType* type)
     return subtype;
 }
 
-TEST_F(CaptureSourceTest, StreamZeroAndThePreferredVideoStreamsAreTheSameStream)
+TEST_F(VirtualCaptureSource, StreamZeroAndThePreferredVideoStreamsAreTheSameStream)
 {
     StartEngine();
     ComPtr<IMFCaptureSource> source = Source();
@@ -62,7 +62,7 @@ TEST_F(CaptureSourceTest, StreamZeroAndThePreferredVideoStreamsAreTheSameStream)
     }
 }
 
-TEST_F(CaptureSourceTest, ListsTheCamerasFormatsInOrderAsFreshTypes)
+TEST_F(VirtualCaptureSource, ListsTheCamerasFormatsInOrderAsFreshTypes)
 {
     StartEngine();
     ComPtr<IMFCaptureSource> source = Source();
@@ -91,7 +91,7 @@ TEST_F(CaptureSourceTest, ListsTheCamerasFormatsInOrderAsFreshTypes)
     EXPECT_EQ(source->SetCurrentDeviceMediaType(0, nullptr), E_POINTER);
 }
 
-TEST_F(CaptureSourceTest, CurrentTypeStartsAsTheFirstFormatAndIsHandedOutAsACopy)
+TEST_F(VirtualCaptureSource, CurrentTypeStartsAsTheFirstFormatAndIsHandedOutAsACopy)
 {
     StartEngine();
     ComPtr<IMFCaptureSource> source = Source();
@@ -109,7 +109,7 @@ TEST_F(CaptureSourceTest, CurrentTypeStartsAsTheFirstFormatAndIsHandedOutAsACopy
     EXPECT_EQ(Read64(state.appliedType.Get(), MF_MT_FRAME_SIZE), Pack(160, 120));
 }
 
-TEST_F(CaptureSourceTest, SetCurrentAcceptsOnlyTheCamerasFormats)
+TEST_F(VirtualCaptureSource, SetCurrentAcceptsOnlyTheCamerasFormats)
 {
     StartEngine();
     ComPtr<IMFCaptureSource> source = Source();
@@ -152,7 +152,7 @@ TEST_F(CaptureSourceTest, SetCurrentAcceptsOnlyTheCamerasFormats)
     }
 }
 
-TEST_F(CaptureSourceTest, FormatsWithoutSizeOrSubtypeMatchTypesWithoutThem)
+TEST_F(VirtualCaptureSource, FormatsWithoutSizeOrSubtypeMatchTypesWithoutThem)
 {
     Camera camera = SmallCamera();
     camera.formats[1].hasFrameSize = false;
@@ -172,7 +172,7 @@ TEST_F(CaptureSourceTest, FormatsWithoutSizeOrSubtypeMatchTypesWithoutThem)
               MF_E_INVALIDMEDIATYPE);
 }
 
-TEST_F(CaptureSourceTest, InjectedFaultsAndStreamFacts)
+TEST_F(VirtualCaptureSource, InjectedFaultsAndStreamFacts)
 {
     StartEngine();
     ComPtr<IMFCaptureSource> source = Source();

@@ -43,7 +43,7 @@ public:
         records_.push_back(std::move(record));
     }
 
-    Records TakeNamed(const std::u16string& friendlyName)
+    Records TakeNamed(const WideString& friendlyName)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         const auto named = std::stable_partition(records_.begin(), records_.end(), [&](const auto& record) {
@@ -65,10 +65,10 @@ CameraRegistry& Registry()
     return registry.Get();
 }
 
-std::u16string SymbolicLink(int index)
+WideString SymbolicLink(int index)
 {
-    return u"\\\\?\\lumicap#virtual#" + std::u16string(1, static_cast<char16_t>(u'0' + index)) +
-           u"#{e5323777-f976-4f5b-9b55-b94699c46e44}\\global";
+    return TEXT("\\\\?\\lumicap#virtual#") + WideString(1, static_cast<WCHAR>('0' + index)) +
+           TEXT("#{e5323777-f976-4f5b-9b55-b94699c46e44}\\global");
 }
 
 Format MakeFormat(UINT32 width, UINT32 height, const GUID& subtype, UINT32 numerator, UINT32 denominator)
@@ -82,7 +82,7 @@ Format MakeFormat(UINT32 width, UINT32 height, const GUID& subtype, UINT32 numer
     return format;
 }
 
-Camera MakeCamera(std::u16string name, int index, const GUID& category, std::vector<Format> formats)
+Camera MakeCamera(WideString name, int index, const GUID& category, std::vector<Format> formats)
 {
     Camera camera;
     camera.friendlyName = std::move(name);
@@ -97,7 +97,7 @@ Camera MakeCamera(std::u16string name, int index, const GUID& category, std::vec
 std::vector<Camera> DefaultCameras()
 {
     std::vector<Camera> cameras;
-    cameras.push_back(MakeCamera(u"Lumicap Virtual Camera", 0, CLSID_VideoInputDeviceCategory,
+    cameras.push_back(MakeCamera(TEXT("Lumicap Virtual Camera"), 0, CLSID_VideoInputDeviceCategory,
                                  {
                                      MakeFormat(640, 480, MFVideoFormat_YUY2, 30, 1),
                                      MakeFormat(1280, 720, MFVideoFormat_YUY2, 10, 1),
@@ -106,7 +106,7 @@ std::vector<Camera> DefaultCameras()
                                      MakeFormat(1920, 1080, MFVideoFormat_NV12, 30000, 1001),
                                      MakeFormat(320, 240, MFVideoFormat_RGB24, 15, 1),
                                  }));
-    cameras.push_back(MakeCamera(u"Lumicap Virtual Rear Camera", 1, kCategoryVideoCamera,
+    cameras.push_back(MakeCamera(TEXT("Lumicap Virtual Rear Camera"), 1, kCategoryVideoCamera,
                                  {
                                      MakeFormat(640, 480, MFVideoFormat_NV12, 15, 1),
                                      MakeFormat(2592, 1944, MFVideoFormat_MJPG, 5, 1),
@@ -121,7 +121,7 @@ void SetCameras(std::vector<Camera> cameras) { Registry().Replace(MakeRecords(st
 
 void AddCamera(Camera camera) { Registry().Add(std::make_shared<CameraRecord>(std::move(camera))); }
 
-int RemoveCamera(const std::u16string& friendlyName)
+int RemoveCamera(const WideString& friendlyName)
 {
     const Records removed = Registry().TakeNamed(friendlyName);
     // Outside the registry's lock: listeners may enumerate again.

@@ -325,14 +325,13 @@ HRESULT CaptureEngine::WritePhoto()
     // The photo shows the frame the preview shows now (the last one drawn).
     const uint64_t frames = renderer_.FramesRendered();
     const uint64_t frame = frames == 0 ? 0 : frames - 1;
-    std::vector<uint32_t> pixels;
     try {
-        pixels.resize(static_cast<size_t>(format.width) * format.height);
+        photoPixels_.resize(static_cast<size_t>(format.width) * format.height);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    RenderTestPattern(pixels.data(), format.width, format.height, frame);
-    return EncodeJpeg(pixels.data(), format.width, format.height, output.Get());
+    RenderTestPattern(photoPixels_.data(), format.width, format.height, frame);
+    return EncodeJpeg(photoPixels_.data(), format.width, format.height, output.Get());
 }
 
 }  // namespace lumicap::virt

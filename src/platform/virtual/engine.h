@@ -10,6 +10,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace lumicap::virt {
 
@@ -74,6 +75,9 @@ private:
     ComPtr<PhotoSink> photoSink_;
     EngineWorker worker_;
     EngineRenderer renderer_;  // started and stopped only on the worker, or once the worker has ended
+    // The frame a photo encodes; used only on the worker, and kept from one photo to the next so a
+    // photo neither allocates nor faults in a whole frame.
+    std::vector<uint32_t> photoPixels_;
 
     mutable std::mutex mutex_;
     bool initialized_ = false;

@@ -9,10 +9,6 @@
 #include <mutex>
 #include <vector>
 
-#ifndef MF_E_INVALIDMEDIATYPE
-#define MF_E_INVALIDMEDIATYPE ((HRESULT)0xC00D36B4)
-#endif
-
 namespace lumicap::virt {
 
 // IMFCaptureSource over one camera's stream 0.

@@ -105,7 +105,6 @@ void EngineWorker::Run(const std::shared_ptr<State>& state)
         state->jobs.pop_front();
         lock.unlock();
         const EngineEventData event = job();
-        job = nullptr;
         lock.lock();
         if (state->stopping) return;
         try {

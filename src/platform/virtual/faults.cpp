@@ -35,6 +35,9 @@ struct Outcome {
     DWORD lastError = 0;
 };
 
+// Far more than any test reads back; enough to bound the log's memory to a few hundred KiB.
+constexpr size_t kOperationLogLimit = 4096;
+
 class OperationRegistry {
 public:
     Outcome Count(const char* operation)
@@ -42,7 +45,8 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         const unsigned long long total = ++total_;
         const unsigned long long mine = ++counts_[operation];
-        log_.emplace_back(operation);
+        // Bounded, so a long-running host of the camera-less build does not grow without end.
+        if (log_.size() < kOperationLogLimit) log_.emplace_back(operation);
         Outcome outcome = MatchNth(total);
         const Outcome named = MatchNamed(operation, mine);
         if (outcome.hr == S_OK) outcome = named;

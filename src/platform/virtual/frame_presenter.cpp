@@ -1,14 +1,68 @@
 #include "frame_presenter.h"
 
+#ifdef _WIN32
+#include "platform/no_destructor.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <vector>
+#endif
+
 namespace lumicap::virt {
 
 #ifdef _WIN32
+namespace {
 
-bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height)
+// What a window was shown, kept here because a real window keeps only the screen. The copy is made on
+// the render thread, never on the host's.
+struct PresentedFrame {
+    std::mutex mutex;
+    UINT64 count = 0;
+    UINT32 width = 0;
+    UINT32 height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+class PresentedFrames {
+public:
+    // The record of a window, made on its first frame; records of windows destroyed since are dropped
+    // then, so they do not pile up over a long run.
+    std::shared_ptr<PresentedFrame> ForPresenting(HWND window)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = frames_.find(window);
+        if (found != frames_.end()) return found->second;
+        for (auto it = frames_.begin(); it != frames_.end();) {
+            it = IsWindow(it->first) ? std::next(it) : frames_.erase(it);
+        }
+        auto frame = std::make_shared<PresentedFrame>();
+        frames_.emplace(window, frame);
+        return frame;
+    }
+
+    std::shared_ptr<PresentedFrame> Find(HWND window)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = frames_.find(window);
+        return found == frames_.end() ? nullptr : found->second;
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<HWND, std::shared_ptr<PresentedFrame>> frames_;
+};
+
+PresentedFrames& Frames()
 {
-    HWND hwnd = static_cast<HWND>(window);
-    RECT client{};
-    if (!GetClientRect(hwnd, &client)) return false;
+    static NoDestructor<PresentedFrames> frames;
+    return frames.Get();
+}
+
+bool Draw(HWND hwnd, const RECT& client, const uint32_t* pixels, UINT32 width, UINT32 height)
+{
     HDC dc = GetDC(hwnd);
     if (!dc) return false;
 
@@ -29,11 +83,70 @@ bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 he
     return lines > 0;
 }
 
-#else
+// Keeps the frame as the window's latest; false when it cannot be kept.
+bool Record(HWND hwnd, const uint32_t* pixels, UINT32 width, UINT32 height)
+{
+    try {
+        const std::shared_ptr<PresentedFrame> frame = Frames().ForPresenting(hwnd);
+        std::lock_guard<std::mutex> lock(frame->mutex);
+        // assign keeps the buffer when it is already large enough.
+        frame->pixels.assign(pixels, pixels + static_cast<size_t>(width) * height);
+        frame->width = width;
+        frame->height = height;
+        ++frame->count;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height)
 {
+    HWND hwnd = static_cast<HWND>(window);
+    if (!pixels || width == 0 || height == 0) return false;
+    // A window that is gone receives nothing; one that exists receives the frame even while it cannot
+    // be drawn (minimised, no client area), as a real window is sent it.
+    RECT client{};
+    if (!GetClientRect(hwnd, &client)) return false;
+    const bool kept = Record(hwnd, pixels, width, height);
+    return Draw(hwnd, client, pixels, width, height) && kept;
+}
+
+UINT64 PresentedFrameCount(HANDLE window)
+{
+    const std::shared_ptr<PresentedFrame> frame = Frames().Find(static_cast<HWND>(window));
+    if (!frame) return 0;
+    std::lock_guard<std::mutex> lock(frame->mutex);
+    return frame->count;
+}
+
+bool LatestPresentedFrame(HANDLE window, uint32_t* pixels, size_t capacity, UINT32* width, UINT32* height)
+{
+    const std::shared_ptr<PresentedFrame> frame = Frames().Find(static_cast<HWND>(window));
+    if (!frame) return false;
+    std::lock_guard<std::mutex> lock(frame->mutex);
+    if (frame->count == 0) return false;
+    if (width) *width = frame->width;
+    if (height) *height = frame->height;
+    if (pixels && capacity >= frame->pixels.size()) std::copy(frame->pixels.begin(), frame->pixels.end(), pixels);
+    return true;
+}
+
+#else
+
+// Off Windows a window is the portable subset's message window, which keeps its latest frame itself.
+bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height)
+{
     return LumicapPresentFrame(static_cast<HWND>(window), pixels, width, height) != FALSE;
+}
+
+UINT64 PresentedFrameCount(HANDLE window) { return LumicapGetFrameCount(static_cast<HWND>(window)); }
+
+bool LatestPresentedFrame(HANDLE window, uint32_t* pixels, size_t capacity, UINT32* width, UINT32* height)
+{
+    return LumicapGetLatestFrame(static_cast<HWND>(window), pixels, capacity, width, height) != FALSE;
 }
 
 #endif

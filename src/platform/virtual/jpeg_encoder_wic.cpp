@@ -2,7 +2,7 @@
 
 #include "jpeg_encoder.h"
 
-#include "../com_ptr.h"
+#include "virtual_internal.h"
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +14,8 @@ namespace {
 
 constexpr float kQuality = 0.9f;
 constexpr UINT kRowsPerWrite = 64;
+// The photo stream receives the JPEG in pieces no larger than this, whatever the encoder writes at once.
+constexpr ULONG kMaxChunk = 64 * 1024;
 
 // The IStream the imaging component writes its JPEG to, forwarding to the output IMFByteStream.
 // Only what an encoder uses is supported: writing, seeking, sizes and Stat.
@@ -46,7 +48,7 @@ public:
         ULONG total = 0;
         while (total < size) {
             ULONG chunk = 0;
-            const HRESULT hr = output_->Write(bytes + total, size - total, &chunk);
+            const HRESULT hr = output_->Write(bytes + total, std::min(size - total, kMaxChunk), &chunk);
             if (FAILED(hr)) return hr;
             // A stream that accepts nothing would loop for ever.
             if (chunk == 0 || chunk > size - total) return STG_E_MEDIUMFULL;
@@ -114,6 +116,7 @@ private:
     explicit ByteStreamWriter(IMFByteStream* output) : output_(ComPtr<IMFByteStream>::Share(output)) {}
     ~ByteStreamWriter() = default;
 
+    LiveObject live_;
     std::atomic<ULONG> refs_{1};
     const ComPtr<IMFByteStream> output_;
 };

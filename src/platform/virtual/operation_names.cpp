@@ -22,6 +22,8 @@ constexpr const char* kEngineOperations[] = {
     "IMFCaptureEngine::Initialize",
     "IMFCaptureEngine::StartPreview",
     "IMFCaptureEngine::StopPreview",
+    "IMFCaptureEngine::StartRecord",
+    "IMFCaptureEngine::StopRecord",
     "IMFCaptureEngine::TakePhoto",
     "IMFCaptureEngine::GetSink",
     "IMFCaptureEngine::GetSource",

@@ -29,10 +29,13 @@ struct Format {
     bool hasInterlaceMode = true;     // progressive when present
 };
 
+// UTF-16 text, in the platform's own character type (wchar_t on Windows, char16_t elsewhere).
+using WideString = std::basic_string<WCHAR>;
+
 // A camera as device enumeration shows it. A cleared has* flag makes that attribute unreadable.
 struct Camera {
-    std::u16string friendlyName;
-    std::u16string symbolicLink;
+    WideString friendlyName;
+    WideString symbolicLink;
     GUID category = GUID_NULL;
     std::vector<Format> formats;
     bool hasFriendlyName = true;
@@ -48,7 +51,7 @@ void SetCameras(std::vector<Camera> cameras);
 void AddCamera(Camera camera);
 // Unplugs every camera with this friendly name; engines running on it report MF_CAPTURE_ENGINE_ERROR
 // with MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED. Returns how many were removed.
-int RemoveCamera(const std::u16string& friendlyName);
+int RemoveCamera(const WideString& friendlyName);
 
 // ---- Faults --------------------------------------------------------------------------------------
 // Platform operations are named after the call, e.g. "MFCreateAttributes", "MFEnumDeviceSources",
@@ -76,7 +79,7 @@ void ClearFaults();
 // Platform operations made since the last Reset, in all and by name.
 unsigned long long OperationCount();
 unsigned long long OperationCount(const std::string& operation);
-// The names of the operations made since the last Reset, in order.
+// The names of the first 4,096 operations made since the last Reset, in order.
 std::vector<std::string> OperationLog();
 
 // ---- Engine events ---------------------------------------------------------------------------------

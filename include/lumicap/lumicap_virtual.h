@@ -1,0 +1,106 @@
+/* Lumicap virtual cameras: control of the camera-less build.
+ *
+ * The virtual build of the library (liblumicap.so on Linux, the virtual lumicap.dll on Windows)
+ * exports these functions beside the eleven of lumicap.h. A host's own tests use them to choose the
+ * cameras it sees, to unplug a camera while it runs, to make a platform call fail and to check what
+ * the preview drew into its window. The library built on the real camera platform exports none of
+ * them.
+ *
+ * Every function may be called from any thread, at any time; none of them posts messages itself.
+ * The effects show through the eleven exports and their messages, as real cameras would: a new
+ * camera set is seen by the next GetCameraList or InitializeCamera, an unplugged open camera ends its
+ * engine with an error event (the host's next WM_CAMERA_EVENT tears the camera set-up down). */
+#ifndef LUMICAP_LUMICAP_VIRTUAL_H
+#define LUMICAP_LUMICAP_VIRTUAL_H
+
+#include <lumicap/lumicap.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Results of LumicapVirtualGetLatestFrame besides S_OK, E_POINTER and E_OUTOFMEMORY. */
+#define LUMICAP_VIRTUAL_E_NO_FRAME ((HRESULT)0x80070490L)         /* HRESULT_FROM_WIN32(ERROR_NOT_FOUND) */
+#define LUMICAP_VIRTUAL_E_BUFFER_TOO_SMALL ((HRESULT)0x8007007AL) /* HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) */
+
+/* One picture format a camera offers on its video stream, as a device media type: frame size,
+ * subtype (MFVideoFormat_YUY2, MFVideoFormat_MJPG, ...) and frame rate numerator/denominator. */
+typedef struct LumicapVirtualFormat {
+    UINT32 width;
+    UINT32 height;
+    GUID subtype;
+    UINT32 rateNumerator;
+    UINT32 rateDenominator;
+} LumicapVirtualFormat;
+
+/* A camera as device enumeration lists it. A null friendlyName or symbolicLink leaves that
+ * attribute out, as a faulty driver would; category is the device category GUID
+ * (CLSID_VideoInputDeviceCategory or KSCATEGORY_VIDEO_CAMERA for ordinary cameras). formats points
+ * to formatCount formats, in the order the camera lists them (it may be null when formatCount is 0). */
+typedef struct LumicapVirtualCamera {
+    LPCWSTR friendlyName;
+    LPCWSTR symbolicLink;
+    GUID category;
+    const LumicapVirtualFormat* formats;
+    UINT32 formatCount;
+} LumicapVirtualCamera;
+
+#if defined(_WIN32) && !defined(LUMICAP_BUILDING)
+/* Only the virtual lumicap.dll has these: a host that must also load the real DLL resolves them with
+ * GetProcAddress instead of linking to them. */
+#define LUMICAP_VIRTUAL_API __declspec(dllimport)
+#else
+#define LUMICAP_VIRTUAL_API LUMICAP_API
+#endif
+
+/* Back to a fresh library's cameras ("Lumicap Virtual Camera" and "Lumicap Virtual Rear Camera",
+ * see README.md), with no injected faults, no held or delayed events and an empty operation log.
+ * Engines already running on earlier cameras go on. */
+LUMICAP_VIRTUAL_API void WINAPI LumicapVirtualReset(void);
+
+/* Replaces the whole camera set with count cameras (0 leaves none attached). Cameras left out are
+ * forgotten, not unplugged: an engine already running on one goes on. The strings and formats are
+ * copied. Returns S_OK, E_POINTER for a null array or format list that should hold entries, or
+ * E_OUTOFMEMORY; on failure the camera set is unchanged. */
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameras(const LumicapVirtualCamera* cameras, UINT32 count);
+
+/* Plugs one more camera in, after the others. Same results as LumicapVirtualSetCameras. */
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualAddCamera(const LumicapVirtualCamera* camera);
+
+/* Unplugs every camera with exactly this friendly name and returns how many there were (0 for a
+ * null name). An engine running on one reports MF_CAPTURE_ENGINE_ERROR with
+ * MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED, as unplugging a real camera does. */
+LUMICAP_VIRTUAL_API INT32 WINAPI LumicapVirtualRemoveCamera(LPCWSTR friendlyName);
+
+/* Makes a platform operation fail with the given failure code: its nth call from now (1-based), or
+ * every call from now on when nth is 0. Operations are named after the call, for example
+ * "MFEnumDeviceSources", "IMFCaptureEngine::Initialize", "IMFCaptureEngine::TakePhoto",
+ * "IMFCapturePhotoSink::SetOutputByteStream" or "IMFMediaType::GetUINT64" (the full list is in
+ * src/platform/virtual/virtual_platform.h). "CreateEventW" can be made to fail only off Windows: the
+ * Windows build creates its event objects with the system's own CreateEventW, where no failure can
+ * be injected. The newest rule for a name wins.
+ * Returns S_OK; E_POINTER for a null name; E_INVALIDARG for a name the platform does not count or a
+ * code that is not a failure; E_OUTOFMEMORY. */
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualFailOperation(const char* operation, HRESULT failure, UINT32 nth);
+
+/* Forgets every injected failure that has not happened yet. */
+LUMICAP_VIRTUAL_API void WINAPI LumicapVirtualClearFaults(void);
+
+/* How many preview frames the library has drawn into the window (0 for a window it never drew into).
+ * Read from what the preview handed to the window, not from the screen. */
+LUMICAP_VIRTUAL_API UINT64 WINAPI LumicapVirtualGetFrameCount(HWND window);
+
+/* The latest preview frame drawn into the window: its size, and when pixels is not null a copy of
+ * its width * height pixels as 0x00RRGGBB, top row first (capacity counts UINT32 values). The test
+ * pattern is described in README.md.
+ * Returns S_OK; LUMICAP_VIRTUAL_E_NO_FRAME when the window has received no frame (sizes 0);
+ * LUMICAP_VIRTUAL_E_BUFFER_TOO_SMALL when capacity is below width * height (sizes reported, nothing
+ * copied); E_POINTER for a null width or height. */
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualGetLatestFrame(HWND window, UINT32* width, UINT32* height,
+                                                                UINT32* pixels, UINT64 capacity);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

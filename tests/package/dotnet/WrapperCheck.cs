@@ -1,0 +1,206 @@
+// Checks the C# wrapper (examples/dotnet/Lumicap.cs) against the native library it declares.
+//
+//   mono WrapperCheck.exe LUMICAP_DEF LUMICAP_H [run]
+//
+// Always: the DllImports name exactly the exports of the .def file, each once, all from "lumicap"
+// with stdcall and the parameter types and marshalling of lumicap.h; the log delegate is stdcall and
+// Unicode; the message constants have the header's values. With "run" (liblumicap.so on the loader's
+// path) it also drives the library on the virtual camera through the wrapper: a UTF-16 name with a
+// surrogate pair through InitializeCamera and back through the log callback, TakeLastPhoto with no
+// photo, then a real photo: preview, TakePhotoAsync, TakeLastPhoto's JPEG bytes, FreePhotoMemory.
+// The SAFEARRAY lists are not run: Mono marshals SAFEARRAYs only on Windows.
+using System;
+using System.Collections.Generic;
+using System.IO;
+using System.Linq;
+using System.Reflection;
+using System.Runtime.InteropServices;
+using System.Text.RegularExpressions;
+using LumicapInterop;
+
+static class WrapperCheck
+{
+    static int passed;
+    static int failed;
+
+    static void Check(bool ok, string what)
+    {
+        Console.WriteLine("{0}: {1}", ok ? "PASS" : "FAIL", what);
+        if (ok) passed++; else failed++;
+    }
+
+    // What lumicap.h declares, in the wrapper's C# types ("&" marks an out parameter).
+    static readonly Dictionary<string, string> Signatures = new Dictionary<string, string>
+    {
+        { "CreateInstance", "Void(IntPtr)" },
+        { "SetLogCallback", "Void(LogCallback)" },
+        { "GetCameraList", "Void(String[]&:SafeArray)" },
+        { "InitializeCamera", "Int32(String:LPWStr)" },
+        { "GetMediaTypeList", "Void(String[]&:SafeArray)" },
+        { "StartPreview", "Int32(Int32,IntPtr)" },
+        { "StopPreview", "Void()" },
+        { "TakePhotoAsync", "Void()" },
+        { "GetLastPhoto", "Void(IntPtr&,Int32&)" },
+        { "FreePhotoMemory", "Void()" },
+        { "OnCaptureEvent", "Void(UInt32,IntPtr)" },
+    };
+
+    static string Describe(MethodInfo method)
+    {
+        var parameters = method.GetParameters().Select(p =>
+        {
+            var marshal = (MarshalAsAttribute)Attribute.GetCustomAttribute(p, typeof(MarshalAsAttribute));
+            string type = p.ParameterType.Name;
+            if (p.ParameterType.IsByRef && !p.IsOut) type += "(ref)";
+            return marshal == null ? type : type + ":" + marshal.Value;
+        });
+        return method.ReturnType.Name + "(" + string.Join(",", parameters) + ")";
+    }
+
+    static void CheckBindings(string defPath, string headerPath)
+    {
+        string def = File.ReadAllText(defPath);
+        var exports = def.Substring(def.IndexOf("EXPORTS", StringComparison.Ordinal) + 7)
+            .Split(new[] { '\n', '\r', ' ', '\t' }, StringSplitOptions.RemoveEmptyEntries)
+            .Where(word => !word.StartsWith(";")).OrderBy(name => name).ToList();
+        Check(exports.Count == 11, "the .def file lists eleven exports (" + exports.Count + ")");
+
+        var imports = typeof(Lumicap).GetMethods(BindingFlags.Public | BindingFlags.NonPublic | BindingFlags.Static)
+            .Select(m => new { Method = m, Import = (DllImportAttribute)Attribute.GetCustomAttribute(m, typeof(DllImportAttribute)) })
+            .Where(x => x.Import != null).ToList();
+        var entryPoints = imports.Select(x => x.Import.EntryPoint ?? x.Method.Name).OrderBy(name => name).ToList();
+        Check(entryPoints.SequenceEqual(exports),
+            "the DllImports are exactly the .def exports: " + string.Join(" ", entryPoints));
+
+        foreach (var x in imports)
+        {
+            string name = x.Import.EntryPoint ?? x.Method.Name;
+            Check(x.Import.Value == "lumicap" && x.Import.CallingConvention == CallingConvention.StdCall,
+                name + " is imported from \"lumicap\" with stdcall (" + x.Import.Value + ", " + x.Import.CallingConvention + ")");
+            string expected;
+            if (!Signatures.TryGetValue(name, out expected)) continue;
+            string actual = Describe(x.Method);
+            Check(actual == expected, name + " is declared as " + expected + " (" + actual + ")");
+        }
+
+        Type callback = typeof(Lumicap.LogCallback);
+        var pointer = (UnmanagedFunctionPointerAttribute)Attribute.GetCustomAttribute(callback, typeof(UnmanagedFunctionPointerAttribute));
+        Check(pointer != null && pointer.CallingConvention == CallingConvention.StdCall && pointer.CharSet == CharSet.Unicode,
+            "LogCallback is an stdcall, Unicode function pointer");
+        Check(Describe(callback.GetMethod("Invoke")) == "Void(String:LPWStr)", "LogCallback takes one LPWStr line");
+
+        var defines = Regex.Matches(File.ReadAllText(headerPath), @"#define\s+(WM_CAMERA_\w+)\s+0x([0-9A-Fa-f]+)");
+        Check(defines.Count == 3, "lumicap.h defines three messages (" + defines.Count + ")");
+        foreach (Match define in defines)
+        {
+            FieldInfo field = typeof(Lumicap).GetField(define.Groups[1].Value);
+            int value = Convert.ToInt32(define.Groups[2].Value, 16);
+            Check(field != null && field.IsLiteral && (int)field.GetValue(null) == value,
+                define.Groups[1].Value + " is 0x" + value.ToString("X4"));
+        }
+    }
+
+    // Test-only access to the virtual platform's message windows (the Win32 subset in liblumicap.so).
+    [StructLayout(LayoutKind.Sequential)]
+    struct Msg
+    {
+        public IntPtr hwnd;
+        public uint message;
+        public IntPtr wParam;
+        public IntPtr lParam;
+        public uint time;
+        public int x;
+        public int y;
+    }
+
+    [DllImport("lumicap")]
+    static extern IntPtr LumicapCreateMessageWindow();
+
+    [DllImport("lumicap")]
+    static extern int PeekMessageW(out Msg message, IntPtr window, uint first, uint last, uint remove);
+
+    [DllImport("lumicap")]
+    static extern uint MsgWaitForMultipleObjects(uint count, IntPtr handles, int waitAll, uint milliseconds, uint wakeMask);
+
+    static readonly List<string> logLines = new List<string>();
+    static readonly List<uint> received = new List<uint>();
+
+    // Pumps the thread's queue, passing every WM_CAMERA_EVENT on, until done() or 60 s have passed.
+    static bool PumpUntil(Func<bool> done)
+    {
+        DateTime deadline = DateTime.UtcNow.AddSeconds(60);
+        while (!done())
+        {
+            if (DateTime.UtcNow > deadline) return false;
+            MsgWaitForMultipleObjects(0, IntPtr.Zero, 0, 50, 0x04FF);
+            Msg message;
+            while (PeekMessageW(out message, IntPtr.Zero, 0, 0, 1) != 0)
+            {
+                received.Add(message.message);
+                if (message.message == Lumicap.WM_CAMERA_EVENT) Lumicap.OnCaptureEvent(message.message, message.wParam);
+            }
+        }
+        return true;
+    }
+
+    static int Count(int message)
+    {
+        return received.Count(m => m == (uint)message);
+    }
+
+    static void CheckRun()
+    {
+        Lumicap.SetLogCallback(line => logLines.Add(line));
+        // Forces a collection: a delegate the wrapper failed to keep alive would be gone now.
+        GC.Collect();
+        GC.WaitForPendingFinalizers();
+
+        const string name = "Kamera \u00fc \U0001F4F7";
+        int result = Lumicap.InitializeCamera(name);
+        Check(result == Lumicap.MF_E_NOT_INITIALIZED, "InitializeCamera before CreateInstance is MF_E_NOT_INITIALIZED (0x" + result.ToString("X8") + ")");
+        Check(logLines.Contains("InitializeCamera: " + name), "a UTF-16 name with a surrogate pair goes out and comes back through the log intact");
+        Check(Lumicap.TakeLastPhoto().Length == 0, "TakeLastPhoto with no photo is empty");
+
+        IntPtr window = LumicapCreateMessageWindow();
+        Lumicap.CreateInstance(window);
+        result = Lumicap.InitializeCamera("Lumicap Virtual Camera");
+        Check(result == 0 && PumpUntil(() => Count(Lumicap.WM_CAMERA_READY) > 0), "the virtual camera initialises (0x" + result.ToString("X8") + ")");
+        result = Lumicap.StartPreview(0, window);
+        Check(result == 0, "StartPreview of format 0 (0x" + result.ToString("X8") + ")");
+
+        // The request is ignored until the preview's start event has been passed on; ask again then.
+        int events = Count(Lumicap.WM_CAMERA_EVENT);
+        bool ready = PumpUntil(() =>
+        {
+            if (Count(Lumicap.WM_CAMERA_EVENT) > events)
+            {
+                events = Count(Lumicap.WM_CAMERA_EVENT);
+                Lumicap.TakePhotoAsync();
+            }
+            return Count(Lumicap.WM_CAMERA_PHOTO_READY) > 0;
+        });
+        Check(ready, "WM_CAMERA_PHOTO_READY arrives");
+        byte[] jpeg = Lumicap.TakeLastPhoto();
+        bool isJpeg = jpeg.Length > 4 && jpeg[0] == 0xFF && jpeg[1] == 0xD8 && jpeg[jpeg.Length - 2] == 0xFF && jpeg[jpeg.Length - 1] == 0xD9;
+        Check(isJpeg, "TakeLastPhoto copies a whole JPEG (" + jpeg.Length + " bytes)");
+
+        Lumicap.StopPreview();
+        Lumicap.SetLogCallback(null);
+        int lines = logLines.Count;
+        Lumicap.InitializeCamera("Lumicap Virtual Camera");
+        Check(logLines.Count == lines, "SetLogCallback(null) switches logging off");
+    }
+
+    static int Main(string[] args)
+    {
+        if (args.Length < 2)
+        {
+            Console.Error.WriteLine("usage: WrapperCheck.exe LUMICAP_DEF LUMICAP_H [run]");
+            return 2;
+        }
+        CheckBindings(args[0], args[1]);
+        if (args.Length > 2 && args[2] == "run") CheckRun();
+        Console.WriteLine("{0} passed, {1} failed", passed, failed);
+        return failed == 0 && passed > 0 ? 0 : 1;
+    }
+}

@@ -1,0 +1,720 @@
+// The whole host road on the camera-less lumicap.dll (virtual cameras), run as a Windows application
+// runs it: a registered window class, a window whose procedure passes WM_CAMERA_EVENT to
+// OnCaptureEvent, a GetMessageW/DispatchMessageW loop, oleaut32's SAFEARRAY and BSTR, a preview window
+// drawn into with GDI and photos decoded with WIC. Runs under Wine.
+//
+// Usage: lumicap_virtual_road_test.exe [path-to-lumicap.dll]
+#include <lumicap/lumicap.h>
+#include <lumicap/lumicap_virtual.h>
+
+#include <mfapi.h>
+#include <mferror.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Reporting
+
+int passed = 0;
+int failed = 0;
+
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty()) return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                   nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+bool Check(bool ok, const std::string& what)
+{
+    std::printf("%s: %s\n", ok ? "PASS" : "FAIL", what.c_str());
+    std::fflush(stdout);
+    (ok ? passed : failed)++;
+    return ok;
+}
+
+std::string Hex(HRESULT hr)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+std::string Describe(const std::vector<std::wstring>& lines)
+{
+    std::string out = "[";
+    for (size_t i = 0; i < lines.size(); ++i) out += (i ? ", \"" : "\"") + Utf8(lines[i]) + "\"";
+    return out + "]";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The log. The library logs on the host's thread, but the callback is kept safe for any thread.
+
+std::mutex logMutex;
+std::vector<std::wstring> logLines;
+
+void WINAPI RecordLog(LPCWSTR text)
+{
+    std::lock_guard<std::mutex> lock(logMutex);
+    logLines.emplace_back(text ? text : L"(null)");
+}
+
+size_t LogCount()
+{
+    std::lock_guard<std::mutex> lock(logMutex);
+    return logLines.size();
+}
+
+std::vector<std::wstring> LogSince(size_t start)
+{
+    std::lock_guard<std::mutex> lock(logMutex);
+    if (start >= logLines.size()) return {};
+    return {logLines.begin() + static_cast<std::ptrdiff_t>(start), logLines.end()};
+}
+
+bool CheckLogged(size_t start, const std::vector<std::wstring>& expected, const std::string& what)
+{
+    const std::vector<std::wstring> lines = LogSince(start);
+    return Check(lines == expected, what + " logs " + Describe(expected) + " (got " + Describe(lines) + ")");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The library, resolved by name: the eleven exports and the virtual build's control functions.
+
+struct Library {
+    HMODULE module = nullptr;
+    decltype(&::CreateInstance) createInstance = nullptr;
+    decltype(&::SetLogCallback) setLogCallback = nullptr;
+    decltype(&::GetCameraList) getCameraList = nullptr;
+    decltype(&::InitializeCamera) initializeCamera = nullptr;
+    decltype(&::GetMediaTypeList) getMediaTypeList = nullptr;
+    decltype(&::StartPreview) startPreview = nullptr;
+    decltype(&::StopPreview) stopPreview = nullptr;
+    decltype(&::TakePhotoAsync) takePhotoAsync = nullptr;
+    decltype(&::GetLastPhoto) getLastPhoto = nullptr;
+    decltype(&::FreePhotoMemory) freePhotoMemory = nullptr;
+    decltype(&::OnCaptureEvent) onCaptureEvent = nullptr;
+    decltype(&::LumicapVirtualReset) reset = nullptr;
+    decltype(&::LumicapVirtualSetCameras) setCameras = nullptr;
+    decltype(&::LumicapVirtualAddCamera) addCamera = nullptr;
+    decltype(&::LumicapVirtualRemoveCamera) removeCamera = nullptr;
+    decltype(&::LumicapVirtualFailOperation) failOperation = nullptr;
+    decltype(&::LumicapVirtualClearFaults) clearFaults = nullptr;
+    decltype(&::LumicapVirtualGetFrameCount) getFrameCount = nullptr;
+    decltype(&::LumicapVirtualGetLatestFrame) getLatestFrame = nullptr;
+};
+
+template <typename Function>
+bool Resolve(HMODULE module, const char* name, Function& function)
+{
+    // GetProcAddress hands out a generic FARPROC; the header's declaration gives the real type.
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return Check(function != nullptr, std::string("export ") + name + " resolves by its plain name");
+}
+
+bool Load(const std::wstring& path, Library& lib)
+{
+    lib.module = LoadLibraryW(path.c_str());
+    const std::string error = lib.module ? "" : " (error " + std::to_string(GetLastError()) + ")";
+    if (!Check(lib.module != nullptr, "LoadLibraryW(" + Utf8(path) + ")" + error)) return false;
+    bool all = true;
+    all &= Resolve(lib.module, "CreateInstance", lib.createInstance);
+    all &= Resolve(lib.module, "SetLogCallback", lib.setLogCallback);
+    all &= Resolve(lib.module, "GetCameraList", lib.getCameraList);
+    all &= Resolve(lib.module, "InitializeCamera", lib.initializeCamera);
+    all &= Resolve(lib.module, "GetMediaTypeList", lib.getMediaTypeList);
+    all &= Resolve(lib.module, "StartPreview", lib.startPreview);
+    all &= Resolve(lib.module, "StopPreview", lib.stopPreview);
+    all &= Resolve(lib.module, "TakePhotoAsync", lib.takePhotoAsync);
+    all &= Resolve(lib.module, "GetLastPhoto", lib.getLastPhoto);
+    all &= Resolve(lib.module, "FreePhotoMemory", lib.freePhotoMemory);
+    all &= Resolve(lib.module, "OnCaptureEvent", lib.onCaptureEvent);
+    all &= Resolve(lib.module, "LumicapVirtualReset", lib.reset);
+    all &= Resolve(lib.module, "LumicapVirtualSetCameras", lib.setCameras);
+    all &= Resolve(lib.module, "LumicapVirtualAddCamera", lib.addCamera);
+    all &= Resolve(lib.module, "LumicapVirtualRemoveCamera", lib.removeCamera);
+    all &= Resolve(lib.module, "LumicapVirtualFailOperation", lib.failOperation);
+    all &= Resolve(lib.module, "LumicapVirtualClearFaults", lib.clearFaults);
+    all &= Resolve(lib.module, "LumicapVirtualGetFrameCount", lib.getFrameCount);
+    all &= Resolve(lib.module, "LumicapVirtualGetLatestFrame", lib.getLatestFrame);
+    return all;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The host: its windows, what its window procedure saw, and its message loop.
+
+struct Host {
+    Library lib;
+    HWND eventWindow = nullptr;
+    HWND previewWindow = nullptr;
+    int readyNotices = 0;
+    int eventsAtReadyNotice = 0;
+    int photoNotices = 0;
+    int eventsAtPhotoNotice = 0;
+    int eventsHandled = 0;
+    bool photoRequestInsideNotice = false;
+    std::vector<BYTE> photo;  // copied from GetLastPhoto in the WM_CAMERA_PHOTO_READY handler
+};
+
+Host host;
+
+constexpr UINT_PTR kPumpTimer = 1;
+constexpr DWORD kTimeoutMs = 30000;
+constexpr int kPreviewWidth = 320;
+constexpr int kPreviewHeight = 180;
+
+void OnPhotoReady()
+{
+    ++host.photoNotices;
+    host.eventsAtPhotoNotice = host.eventsHandled;
+    BYTE* data = nullptr;
+    INT32 size = 0;
+    host.lib.getLastPhoto(&data, &size);
+    host.photo.assign(data, data + (data && size > 0 ? size : 0));
+    host.lib.freePhotoMemory();
+    if (host.photoRequestInsideNotice) {
+        host.photoRequestInsideNotice = false;
+        host.lib.takePhotoAsync();
+    }
+}
+
+LRESULT CALLBACK EventWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CAMERA_EVENT:
+        host.lib.onCaptureEvent(message, wParam);
+        ++host.eventsHandled;
+        return 0;
+    case WM_CAMERA_READY:
+        ++host.readyNotices;
+        host.eventsAtReadyNotice = host.eventsHandled;
+        return 0;
+    case WM_CAMERA_PHOTO_READY:
+        OnPhotoReady();
+        return 0;
+    case WM_TIMER:
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+bool CreateWindows()
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW eventClass{};
+    eventClass.lpfnWndProc = EventWindowProc;
+    eventClass.hInstance = instance;
+    eventClass.lpszClassName = L"LumicapRoadEventWindow";
+    // No background brush for the preview: nothing erases what the library draws.
+    WNDCLASSW previewClass{};
+    previewClass.lpfnWndProc = DefWindowProcW;
+    previewClass.hInstance = instance;
+    previewClass.lpszClassName = L"LumicapRoadPreviewWindow";
+    if (!RegisterClassW(&eventClass) || !RegisterClassW(&previewClass)) return false;
+
+    host.eventWindow = CreateWindowExW(0, eventClass.lpszClassName, L"Lumicap road", WS_OVERLAPPEDWINDOW,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, 320, 240, nullptr, nullptr, instance, nullptr);
+    RECT frame{0, 0, kPreviewWidth, kPreviewHeight};
+    AdjustWindowRect(&frame, WS_POPUP, FALSE);
+    host.previewWindow = CreateWindowExW(0, previewClass.lpszClassName, L"Lumicap preview", WS_POPUP, 0, 0,
+                                         frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                                         instance, nullptr);
+    if (!host.eventWindow || !host.previewWindow) return false;
+    ShowWindow(host.previewWindow, SW_SHOWNOACTIVATE);
+    UpdateWindow(host.previewWindow);
+    return true;
+}
+
+// Runs the message loop until done() holds, or gives up after the timeout. A timer wakes GetMessageW
+// now and then, since some conditions (frames drawn) change without a message.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = kTimeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    SetTimer(host.eventWindow, kPumpTimer, 10, nullptr);
+    bool reached = true;
+    while (!done()) {
+        MSG message;
+        if (GetTickCount64() >= deadline || GetMessageW(&message, nullptr, 0, 0) <= 0) {
+            reached = false;
+            break;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    KillTimer(host.eventWindow, kPumpTimer);
+    return reached;
+}
+
+// Pumps for a while whatever happens: for checks that something does NOT happen.
+void PumpFor(DWORD milliseconds) { PumpUntil([] { return false; }, milliseconds); }
+
+// ---------------------------------------------------------------------------------------------
+// Lists, photos and frames as a host reads them.
+
+// The strings of a one-dimensional SAFEARRAY of BSTR with lower bound 0, read and destroyed with
+// oleaut32's own functions.
+std::vector<std::wstring> ReadStringList(SAFEARRAY* array, const std::string& what)
+{
+    std::vector<std::wstring> strings;
+    if (!Check(array != nullptr, what + " stores an array")) return strings;
+    VARTYPE type = VT_EMPTY;
+    LONG lower = -1;
+    LONG upper = -2;
+    const bool shaped = SafeArrayGetDim(array) == 1 && SUCCEEDED(SafeArrayGetVartype(array, &type)) &&
+                        type == VT_BSTR && SUCCEEDED(SafeArrayGetLBound(array, 1, &lower)) && lower == 0 &&
+                        SUCCEEDED(SafeArrayGetUBound(array, 1, &upper));
+    if (Check(shaped, what + " is a one-dimensional SAFEARRAY of BSTR from index 0")) {
+        for (LONG i = lower; i <= upper; ++i) {
+            BSTR text = nullptr;
+            if (FAILED(SafeArrayGetElement(array, &i, &text))) break;
+            strings.emplace_back(text ? std::wstring(text, SysStringLen(text)) : std::wstring());
+            SysFreeString(text);
+        }
+    }
+    Check(SUCCEEDED(SafeArrayDestroy(array)), what + ": SafeArrayDestroy succeeds");
+    return strings;
+}
+
+std::vector<std::wstring> CameraList(const std::string& what)
+{
+    SAFEARRAY* names = nullptr;
+    host.lib.getCameraList(&names);
+    return ReadStringList(names, what);
+}
+
+std::vector<std::wstring> MediaTypeList(const std::string& what)
+{
+    SAFEARRAY* types = nullptr;
+    host.lib.getMediaTypeList(&types);
+    return ReadStringList(types, what);
+}
+
+bool CheckList(const std::vector<std::wstring>& actual, const std::vector<std::wstring>& expected,
+               const std::string& what)
+{
+    return Check(actual == expected, what + " is " + Describe(expected) + " (got " + Describe(actual) + ")");
+}
+
+// The colour bars of the test pattern, left to right, as 0x00RRGGBB.
+constexpr UINT32 kBars[8] = {0xFFFFFF, 0xFFFF00, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000, 0x0000FF, 0x000000};
+
+bool Near(UINT32 actual, UINT32 expected, int tolerance)
+{
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const int a = static_cast<int>((actual >> shift) & 0xFF);
+        const int e = static_cast<int>((expected >> shift) & 0xFF);
+        if (std::abs(a - e) > tolerance) return false;
+    }
+    return true;
+}
+
+// The middle of each bar on the middle row, away from the frame counter and the moving square.
+bool BarsMatch(const std::function<UINT32(UINT32, UINT32)>& pixel, UINT32 width, UINT32 height, int tolerance,
+               std::string& detail)
+{
+    bool all = true;
+    for (UINT32 bar = 0; bar < 8; ++bar) {
+        const UINT32 x = (2 * bar + 1) * width / 16;
+        const UINT32 value = pixel(x, height / 2);
+        if (!Near(value, kBars[bar], tolerance)) {
+            char text[64];
+            std::snprintf(text, sizeof text, " bar %u is %06X, not %06X;", bar, value, kBars[bar]);
+            detail += text;
+            all = false;
+        }
+    }
+    return all;
+}
+
+struct Picture {
+    bool ok = false;
+    UINT width = 0;
+    UINT height = 0;
+    std::vector<UINT32> pixels;  // 0x00RRGGBB, top row first
+};
+
+// Decodes a JPEG with the system's imaging component, as a host shows or saves the photo.
+Picture DecodeJpeg(const std::vector<BYTE>& jpeg)
+{
+    Picture picture;
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IWICStream> stream;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ComPtr<IWICFormatConverter> converter;
+    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
+    if (SUCCEEDED(hr)) hr = factory->CreateStream(&stream);
+    if (SUCCEEDED(hr)) hr = stream->InitializeFromMemory(const_cast<BYTE*>(jpeg.data()), static_cast<DWORD>(jpeg.size()));
+    if (SUCCEEDED(hr)) {
+        hr = factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, &decoder);
+    }
+    GUID container = GUID_NULL;
+    if (SUCCEEDED(hr)) hr = decoder->GetContainerFormat(&container);
+    if (SUCCEEDED(hr) && container != GUID_ContainerFormatJpeg) hr = WINCODEC_ERR_COMPONENTNOTFOUND;
+    if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, &frame);
+    if (SUCCEEDED(hr)) hr = frame->GetSize(&picture.width, &picture.height);
+    if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(&converter);
+    if (SUCCEEDED(hr)) {
+        hr = converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                   WICBitmapPaletteTypeCustom);
+    }
+    if (SUCCEEDED(hr)) {
+        picture.pixels.resize(static_cast<size_t>(picture.width) * picture.height);
+        // 32bppBGR in memory (B, G, R, unused) reads as 0x00RRGGBB on a little-endian machine.
+        hr = converter->CopyPixels(nullptr, picture.width * 4, static_cast<UINT>(picture.pixels.size() * 4),
+                                   reinterpret_cast<BYTE*>(picture.pixels.data()));
+    }
+    picture.ok = SUCCEEDED(hr);
+    return picture;
+}
+
+// Asks for a photo and runs the loop until its notice and the WM_CAMERA_EVENT that follows it have
+// been handled; answers the bytes the notice handler fetched.
+bool TakePhoto(std::vector<BYTE>& jpeg)
+{
+    const int notices = host.photoNotices;
+    host.photo.clear();
+    host.lib.takePhotoAsync();
+    const bool done = PumpUntil(
+        [&] { return host.photoNotices > notices && host.eventsHandled > host.eventsAtPhotoNotice; });
+    jpeg = host.photo;
+    return done;
+}
+
+void CheckPhoto(UINT width, UINT height, const std::string& what)
+{
+    std::vector<BYTE> jpeg;
+    if (!Check(TakePhoto(jpeg), what + ": WM_CAMERA_PHOTO_READY and its WM_CAMERA_EVENT arrive")) return;
+    if (!Check(jpeg.size() > 2 && jpeg[0] == 0xFF && jpeg[1] == 0xD8,
+               what + ": GetLastPhoto gives JPEG bytes (" + std::to_string(jpeg.size()) + " bytes)")) {
+        return;
+    }
+    const Picture picture = DecodeJpeg(jpeg);
+    if (!Check(picture.ok, what + ": WIC decodes the photo")) return;
+    Check(picture.width == width && picture.height == height,
+          what + ": the photo is " + std::to_string(width) + "x" + std::to_string(height) + " (got " +
+              std::to_string(picture.width) + "x" + std::to_string(picture.height) + ")");
+    if (picture.width != width || picture.height != height) return;
+    std::string detail;
+    const bool bars = BarsMatch([&](UINT32 x, UINT32 y) { return picture.pixels[size_t{y} * width + x]; }, width,
+                                height, 40, detail);
+    Check(bars, what + ": the photo shows the eight colour bars" + detail);
+}
+
+// Runs the loop until the engine's answer to the last call (one WM_CAMERA_EVENT) has been handled.
+bool PumpOneEvent()
+{
+    const int handled = host.eventsHandled;
+    return PumpUntil([&] { return host.eventsHandled > handled; });
+}
+
+// ---------------------------------------------------------------------------------------------
+// The road.
+
+const std::wstring kFront = L"Lumicap Virtual Camera";
+const std::wstring kRear = L"Lumicap Virtual Rear Camera";
+// CLSID_VideoInputDeviceCategory and KSCATEGORY_VIDEO_CAMERA, spelt out to need no more libraries.
+constexpr GUID kVideoInputDeviceCategory = {0x860BB310, 0x5D01, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+constexpr GUID kVideoCameraCategory = {0xE5323777, 0xF976, 0x4F5B, {0x9B, 0x55, 0xB9, 0x46, 0x99, 0xC4, 0x6E, 0x44}};
+
+void CheckCameraList()
+{
+    const size_t start = LogCount();
+    CheckList(CameraList("GetCameraList"), {kFront, kRear}, "GetCameraList");
+    CheckLogged(start,
+                {L"GetCameraList",
+                 L"Camera symbolic link: \\\\?\\lumicap#virtual#0#{e5323777-f976-4f5b-9b55-b94699c46e44}\\global",
+                 L"Camera name: Lumicap Virtual Camera",
+                 L"Camera category GUID: {860BB310-5D01-11D0-BD3B-00A0C911CE86}",
+                 L"Camera category name: CLSID_VideoInputDeviceCategory",
+                 L"Camera symbolic link: \\\\?\\lumicap#virtual#1#{e5323777-f976-4f5b-9b55-b94699c46e44}\\global",
+                 L"Camera name: Lumicap Virtual Rear Camera",
+                 L"Camera category GUID: {E5323777-F976-4F5B-9B55-B94699C46E44}"},
+                "GetCameraList");
+}
+
+bool OpenCamera(const std::wstring& name)
+{
+    const size_t start = LogCount();
+    const int notices = host.readyNotices;
+    const HRESULT hr = host.lib.initializeCamera(name.c_str());
+    Check(hr == S_OK, "InitializeCamera(\"" + Utf8(name) + "\") returns S_OK (got " + Hex(hr) + ")");
+    CheckLogged(start, {L"InitializeCamera: " + name}, "InitializeCamera");
+    return Check(PumpUntil([&] {
+                     return host.readyNotices > notices && host.eventsHandled > host.eventsAtReadyNotice;
+                 }),
+                 "WM_CAMERA_READY and its WM_CAMERA_EVENT arrive for " + Utf8(name));
+}
+
+bool StartPreview(INT32 index, const std::string& what)
+{
+    const size_t start = LogCount();
+    const HRESULT hr = host.lib.startPreview(index, host.previewWindow);
+    Check(hr == S_OK, what + " returns S_OK (got " + Hex(hr) + ")");
+    CheckLogged(start, {L"StartPreview media type index: " + std::to_wstring(index)}, what);
+    return Check(hr == S_OK && PumpOneEvent(), what + ": the engine's confirmation is handled");
+}
+
+// Frames keep arriving in the preview window, at the given size, with the test pattern.
+void CheckPreviewFrames(UINT32 width, UINT32 height, const std::string& what)
+{
+    const UINT64 before = host.lib.getFrameCount(host.previewWindow);
+    Check(PumpUntil([&] { return host.lib.getFrameCount(host.previewWindow) >= before + 3; }),
+          what + ": frames keep arriving in the preview window");
+    UINT32 w = 0;
+    UINT32 h = 0;
+    HRESULT hr = host.lib.getLatestFrame(host.previewWindow, &w, &h, nullptr, 0);
+    Check(hr == S_OK && w == width && h == height,
+          what + ": the latest frame is " + std::to_string(width) + "x" + std::to_string(height) + " (got " +
+              std::to_string(w) + "x" + std::to_string(h) + ", " + Hex(hr) + ")");
+    std::vector<UINT32> pixels(static_cast<size_t>(width) * height);
+    UINT32 small = 0;
+    hr = host.lib.getLatestFrame(host.previewWindow, &w, &h, &small, 1);
+    Check(hr == LUMICAP_VIRTUAL_E_BUFFER_TOO_SMALL && w == width && h == height,
+          what + ": a one-pixel buffer is refused with its size reported (" + Hex(hr) + ")");
+    hr = host.lib.getLatestFrame(host.previewWindow, &w, &h, pixels.data(), pixels.size());
+    if (!Check(hr == S_OK && w == width && h == height, what + ": the latest frame is copied (" + Hex(hr) + ")")) {
+        return;
+    }
+    std::string detail;
+    Check(BarsMatch([&](UINT32 x, UINT32 y) { return pixels[size_t{y} * width + x]; }, width, height, 0, detail),
+          what + ": the frame shows the eight colour bars exactly" + detail);
+}
+
+// What the window shows on screen: GDI drew the frames stretched to its client area.
+void CheckScreen()
+{
+    HDC dc = GetDC(host.previewWindow);
+    std::string detail;
+    const bool bars = dc && BarsMatch(
+                                [&](UINT32 x, UINT32 y) {
+                                    const COLORREF c = GetPixel(dc, static_cast<int>(x), static_cast<int>(y));
+                                    return static_cast<UINT32>(GetRValue(c)) << 16 |
+                                           static_cast<UINT32>(GetGValue(c)) << 8 | GetBValue(c);
+                                },
+                                kPreviewWidth, kPreviewHeight, 8, detail);
+    if (dc) ReleaseDC(host.previewWindow, dc);
+    Check(bars, "the preview window shows the colour bars on screen (GetPixel)" + detail);
+}
+
+void CheckFrontCamera()
+{
+    if (!OpenCamera(kFront)) return;
+    const size_t start = LogCount();
+    CheckList(MediaTypeList("GetMediaTypeList"),
+              {L"640 X 480 YUY2 FPS 30", L"1280 X 720 YUY2 FPS 10", L"1280 X 720 MJPG FPS 30",
+               L"1920 X 1080 MJPG FPS 30", L"1920 X 1080 NV12 FPS 29", L"320 X 240  FPS 15"},
+              "GetMediaTypeList of " + Utf8(kFront));
+    CheckLogged(start, {L"GetMediaTypeList"}, "GetMediaTypeList");
+
+    if (!StartPreview(3, "StartPreview(3, window)")) return;
+    CheckPreviewFrames(1920, 1080, "preview at index 3");
+    CheckScreen();
+    CheckList(MediaTypeList("GetMediaTypeList while previewing"), {}, "GetMediaTypeList while previewing");
+
+    size_t photoStart = LogCount();
+    CheckPhoto(1920, 1080, "photo at index 3");
+    CheckLogged(photoStart, {L"TakePhoto"}, "TakePhotoAsync");
+
+    // The pending rule: a request inside the notice comes before the photo's WM_CAMERA_EVENT.
+    host.photoRequestInsideNotice = true;
+    photoStart = LogCount();
+    CheckPhoto(1920, 1080, "photo with a request inside WM_CAMERA_PHOTO_READY");
+    CheckLogged(photoStart, {L"TakePhoto", L"TakePhoto, already pending..."},
+                "TakePhotoAsync inside the WM_CAMERA_PHOTO_READY handler");
+}
+
+void CheckStopAndRestart()
+{
+    size_t start = LogCount();
+    host.lib.stopPreview();
+    CheckLogged(start, {L"StopPreview"}, "StopPreview");
+    Check(PumpOneEvent(), "StopPreview: the engine's confirmation is handled");
+    const UINT64 stoppedAt = host.lib.getFrameCount(host.previewWindow);
+    PumpFor(300);
+    Check(host.lib.getFrameCount(host.previewWindow) == stoppedAt, "no frame arrives once the preview stopped");
+    start = LogCount();
+    host.lib.takePhotoAsync();
+    CheckLogged(start, {}, "TakePhotoAsync without a preview");
+
+    // The first start after InitializeCamera fixed index 3; a restart keeps it.
+    if (!StartPreview(0, "StartPreview(0, window) after the stop")) return;
+    CheckPreviewFrames(1920, 1080, "restarted preview");
+    CheckPhoto(1920, 1080, "photo after the restart (index 0 asked, index 3 kept)");
+}
+
+void CheckRearCameraAndUnplug()
+{
+    if (!OpenCamera(kRear)) return;
+    CheckList(MediaTypeList("GetMediaTypeList of the rear camera"),
+              {L"640 X 480 NV12 FPS 15", L"2592 X 1944 MJPG FPS 5"}, "GetMediaTypeList of " + Utf8(kRear));
+    if (!StartPreview(1, "StartPreview(1, window) on the rear camera")) return;
+    CheckPreviewFrames(2592, 1944, "rear preview at index 1");
+    CheckPhoto(2592, 1944, "rear photo at index 1");
+
+    const INT32 removed = host.lib.removeCamera(kRear.c_str());
+    Check(removed == 1, "LumicapVirtualRemoveCamera unplugs the rear camera (got " + std::to_string(removed) + ")");
+    Check(PumpOneEvent(), "the engine's error event after the unplug is handled");
+    const HRESULT hr = host.lib.startPreview(1, host.previewWindow);
+    Check(hr == MF_E_NOT_INITIALIZED,
+          "StartPreview after the unplug returns MF_E_NOT_INITIALIZED (got " + Hex(hr) + ")");
+    CheckList(CameraList("GetCameraList after the unplug"), {kFront}, "GetCameraList after the unplug");
+    Check(host.lib.removeCamera(kRear.c_str()) == 0 && host.lib.removeCamera(nullptr) == 0,
+          "removing an absent camera or a null name removes nothing");
+}
+
+void CheckCameraControl()
+{
+    const LumicapVirtualFormat formats[] = {{1024, 768, MFVideoFormat_YUY2, 30, 1},
+                                            {800, 600, MFVideoFormat_NV12, 25, 1}};
+    const LumicapVirtualCamera cameras[] = {
+        {L"Bench Camera", L"\\\\?\\bench#0", kVideoCameraCategory, formats, 2},
+        {L"Spare Camera", L"\\\\?\\bench#1", kVideoInputDeviceCategory, formats, 1},
+    };
+    HRESULT hr = host.lib.setCameras(cameras, 2);
+    Check(hr == S_OK, "LumicapVirtualSetCameras with two cameras (" + Hex(hr) + ")");
+    CheckList(CameraList("GetCameraList after SetCameras"), {L"Bench Camera", L"Spare Camera"},
+              "GetCameraList after SetCameras");
+    if (OpenCamera(L"Bench Camera")) {
+        CheckList(MediaTypeList("GetMediaTypeList of Bench Camera"), {L"1024 X 768 YUY2 FPS 30", L"800 X 600 NV12 FPS 25"},
+                  "GetMediaTypeList of Bench Camera");
+    }
+    const LumicapVirtualCamera extra = {L"Added Camera", nullptr, kVideoInputDeviceCategory, nullptr, 0};
+    hr = host.lib.addCamera(&extra);
+    Check(hr == S_OK, "LumicapVirtualAddCamera (" + Hex(hr) + ")");
+    CheckList(CameraList("GetCameraList after AddCamera"), {L"Bench Camera", L"Spare Camera", L"Added Camera"},
+              "GetCameraList after AddCamera");
+
+    const LumicapVirtualCamera broken = {L"Broken", nullptr, GUID_NULL, nullptr, 2};
+    Check(host.lib.setCameras(nullptr, 1) == E_POINTER && host.lib.setCameras(&broken, 1) == E_POINTER &&
+              host.lib.addCamera(nullptr) == E_POINTER && host.lib.addCamera(&broken) == E_POINTER,
+          "null cameras or formats are refused with E_POINTER");
+    CheckList(CameraList("GetCameraList after refused calls"), {L"Bench Camera", L"Spare Camera", L"Added Camera"},
+              "the camera set after refused calls");
+
+    Check(host.lib.setCameras(nullptr, 0) == S_OK, "LumicapVirtualSetCameras with no camera");
+    CheckList(CameraList("GetCameraList with no camera"), {}, "GetCameraList with no camera");
+    host.lib.reset();
+    CheckList(CameraList("GetCameraList after LumicapVirtualReset"), {kFront, kRear},
+              "GetCameraList after LumicapVirtualReset");
+}
+
+void CheckFaults()
+{
+    struct Refused {
+        const char* operation;
+        HRESULT failure;
+        HRESULT expected;
+        const char* why;
+    };
+    const Refused refused[] = {
+        {nullptr, E_FAIL, E_POINTER, "a null name"},
+        {"NoSuchOperation", E_FAIL, E_INVALIDARG, "an unknown name"},
+        // Event objects are the system's own on Windows; their failures cannot be injected.
+        {"CreateEventW", E_FAIL, E_INVALIDARG, "CreateEventW on Windows"},
+        {"MFEnumDeviceSources", S_OK, E_INVALIDARG, "S_OK as the failure"},
+        {"MFEnumDeviceSources", S_FALSE, E_INVALIDARG, "S_FALSE as the failure"},
+    };
+    for (const Refused& r : refused) {
+        const HRESULT hr = host.lib.failOperation(r.operation, r.failure, 0);
+        Check(hr == r.expected, std::string("LumicapVirtualFailOperation refuses ") + r.why + " with " +
+                                    Hex(r.expected) + " (got " + Hex(hr) + ")");
+    }
+
+    HRESULT hr = host.lib.failOperation("MFEnumDeviceSources", E_FAIL, 2);
+    Check(hr == S_OK, "LumicapVirtualFailOperation(MFEnumDeviceSources, E_FAIL, 2) (" + Hex(hr) + ")");
+    CheckList(CameraList("first GetCameraList"), {kFront, kRear}, "the first enumeration after the rule");
+    CheckList(CameraList("second GetCameraList"), {}, "the second enumeration fails, so no camera");
+    CheckList(CameraList("third GetCameraList"), {kFront, kRear}, "the third enumeration works again");
+
+    hr = host.lib.failOperation("MFEnumDeviceSources", E_FAIL, 0);
+    Check(hr == S_OK, "LumicapVirtualFailOperation(MFEnumDeviceSources, E_FAIL, 0) (" + Hex(hr) + ")");
+    CheckList(CameraList("GetCameraList while every enumeration fails"), {}, "every enumeration fails");
+    host.lib.clearFaults();
+    CheckList(CameraList("GetCameraList after LumicapVirtualClearFaults"), {kFront, kRear},
+              "LumicapVirtualClearFaults ends the failures");
+
+    // A failure on the road: the engine refuses to start (as a camera blocked by privacy settings
+    // does), InitializeCamera reports it, and the next attempt works.
+    hr = host.lib.failOperation("IMFCaptureEngine::Initialize", E_ACCESSDENIED, 1);
+    Check(hr == S_OK, "LumicapVirtualFailOperation(IMFCaptureEngine::Initialize, E_ACCESSDENIED, 1) (" + Hex(hr) + ")");
+    hr = host.lib.initializeCamera(kFront.c_str());
+    Check(hr == E_ACCESSDENIED, "InitializeCamera reports the injected engine failure (got " + Hex(hr) + ")");
+    OpenCamera(kFront);
+}
+
+void CheckWithoutFrames()
+{
+    UINT32 w = 1;
+    UINT32 h = 1;
+    const HRESULT hr = host.lib.getLatestFrame(host.eventWindow, &w, &h, nullptr, 0);
+    Check(hr == LUMICAP_VIRTUAL_E_NO_FRAME && w == 0 && h == 0,
+          "a window that received no frame has none (" + Hex(hr) + ")");
+    Check(host.lib.getFrameCount(host.eventWindow) == 0, "a window that received no frame counts 0");
+    Check(host.lib.getLatestFrame(host.previewWindow, nullptr, &h, nullptr, 0) == E_POINTER,
+          "LumicapVirtualGetLatestFrame without a width pointer returns E_POINTER");
+}
+
+std::wstring DllPath()
+{
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring path = L"lumicap.dll";
+    if (arguments && count > 1) path = arguments[1];
+    LocalFree(arguments);
+    return path;
+}
+
+void RunRoad()
+{
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (!Check(SUCCEEDED(hr), "CoInitializeEx (" + Hex(hr) + ")")) return;
+    hr = MFStartup(MF_VERSION, MFSTARTUP_FULL);
+    if (Check(SUCCEEDED(hr), "MFStartup(MF_VERSION) (" + Hex(hr) + ")")) {
+        if (Check(CreateWindows(), "the host registers its window classes and creates its windows") &&
+            Load(DllPath(), host.lib)) {
+            host.lib.reset();
+            host.lib.setLogCallback(RecordLog);
+            CheckWithoutFrames();
+            CheckCameraList();
+            const size_t start = LogCount();
+            host.lib.createInstance(host.eventWindow);
+            CheckLogged(start, {L"CreateInstance"}, "CreateInstance");
+            CheckFrontCamera();
+            CheckStopAndRestart();
+            CheckRearCameraAndUnplug();
+            host.lib.reset();
+            CheckCameraControl();
+            CheckFaults();
+            host.lib.reset();
+        }
+        MFShutdown();
+    }
+    CoUninitialize();
+}
+
+}  // namespace
+
+int main()
+{
+    RunRoad();
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 && passed > 0 ? 0 : 1;
+}
