@@ -83,8 +83,7 @@ void GetLastPhoto(BYTE** photo, INT32* size)
     ComPtr<MemoryIMFByteStream> stream = manager->photoStream;
     QWORD length = 0;
     stream->GetLength(&length);
-    // An empty stream (a refused or failed photo) is no photo: no block, so nothing to give back.
-    if (length == 0 || length > static_cast<QWORD>(INT_MAX)) return;
+    if (length > static_cast<QWORD>(INT_MAX)) return;
 
     BYTE* block = static_cast<BYTE*>(std::malloc(static_cast<size_t>(length)));
     *photo = block;

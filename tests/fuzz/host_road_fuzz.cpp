@@ -172,7 +172,10 @@ private:
         INT32 size = -1;
         ::GetLastPhoto(&photo, &size);
         Require(size >= 0, "photo size");
-        if (size == 0) Require(photo == untouched, "no photo leaves the address alone");
+        // Size 0: no stream leaves the address alone; an empty stream hands out a block to give back.
+        if (size == 0) {
+            Require(photo == untouched || photo == Module().lastPhotoBuffer, "an empty photo is no stray block");
+        }
         // Read while a photo is being written, the bytes may be a JPEG's beginning only.
         if (size >= 2) Require(photo[0] == 0xFF && photo[1] == 0xD8, "a photo starts as a JPEG");
         ::FreePhotoMemory();

@@ -593,20 +593,20 @@ TEST_F(HostileInput, StalePhotoAnswerKeepsTheNewPhotoPending)
 
 // ---- Photos ---------------------------------------------------------------------------------------------
 
-// A refused photo leaves an empty stream. Size 0 is no photo, so nothing may be handed out: a host has
-// no reason to give back a block it was told is not there.
-TEST_F(HostileInput, RefusedPhotoHandsOutNoBlock)
+// A refused photo leaves an empty stream: the host gets size 0 and a block of its own to give back,
+// like any other, and giving it back leaves nothing behind.
+TEST_F(HostileInput, RefusedPhotoHandsOutAnEmptyBlockToGiveBack)
 {
     StartPreviewOn(0);
     virt::FailOperation("IMFCaptureEngine::TakePhoto", E_FAIL);
     ::TakePhotoAsync();
     ASSERT_TRUE(Manager().photoStream);
-    BYTE* const untouched = reinterpret_cast<BYTE*>(0x10);
-    BYTE* photo = untouched;
+    BYTE* photo = reinterpret_cast<BYTE*>(0x10);
     INT32 size = -1;
     ::GetLastPhoto(&photo, &size);
     EXPECT_EQ(size, 0);
-    EXPECT_EQ(photo, untouched);
+    EXPECT_EQ(Module().lastPhotoBuffer, photo);
+    ::FreePhotoMemory();
     EXPECT_EQ(Module().lastPhotoBuffer, nullptr);
 
     // The next photo is fetched and given back as usual; nothing of the empty one remains.
