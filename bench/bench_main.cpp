@@ -1,6 +1,7 @@
-// lumicap_bench [--short] [--only NAME]: measures each hot path of the library against its physical limit, side by
-// side in one run, and prints a table of ratios headed by a line describing the machine. Missed
-// goals are reported, never turned into a failing exit code; only a path that stops working is.
+// lumicap_bench [--short] [--only NAME]: measures each hot path of the library against its physical
+// limit, side by side in one run, and prints a table of ratios headed by a line describing the
+// machine. Missed goals are reported, never turned into a failing exit code; only a path that stops
+// working is.
 #include "benches.h"
 #include "machine_description.h"
 
@@ -19,16 +20,14 @@ struct Bench {
     void (*run)(const RunLength&, BenchHost&, ResultTable&);
 };
 
-void RunStreamWrite(const RunLength& length, BenchHost&, ResultTable& table)
-{
-    lumicap::bench::RunStreamWriteBench(length, table);
-}
-
 // In the table's order.
 const Bench kBenches[] = {
-    {"photo-copy", lumicap::bench::RunPhotoCopyBench},   {"stream-write", RunStreamWrite},
-    {"engine-event", lumicap::bench::RunEngineEventBench}, {"photo", lumicap::bench::RunVirtualPhotoBench},
-    {"preview", lumicap::bench::RunPreviewRateBench},   {"camera-start", lumicap::bench::RunCameraStartBench},
+    {"photo-copy", lumicap::bench::RunPhotoCopyBench},
+    {"stream-write", lumicap::bench::RunStreamWriteBench},
+    {"engine-event", lumicap::bench::RunEngineEventBench},
+    {"photo", lumicap::bench::RunVirtualPhotoBench},
+    {"preview", lumicap::bench::RunPreviewRateBench},
+    {"camera-start", lumicap::bench::RunCameraStartBench},
 };
 
 int Usage()

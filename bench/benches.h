@@ -10,7 +10,7 @@
 namespace lumicap::bench {
 
 void RunPhotoCopyBench(const RunLength& length, BenchHost& host, ResultTable& table);
-void RunStreamWriteBench(const RunLength& length, ResultTable& table);
+void RunStreamWriteBench(const RunLength& length, BenchHost& host, ResultTable& table);
 void RunEngineEventBench(const RunLength& length, BenchHost& host, ResultTable& table);
 void RunVirtualPhotoBench(const RunLength& length, BenchHost& host, ResultTable& table);
 void RunPreviewRateBench(const RunLength& length, BenchHost& host, ResultTable& table);

@@ -84,7 +84,7 @@ void Measure(const RunLength& length, const std::vector<BYTE>& source, size_t to
 
 }  // namespace
 
-void RunStreamWriteBench(const RunLength& length, ResultTable& table)
+void RunStreamWriteBench(const RunLength& length, BenchHost&, ResultTable& table)
 {
     constexpr size_t kMiB = 1024 * 1024;
     std::vector<BYTE> source(16 * kMiB);

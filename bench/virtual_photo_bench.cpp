@@ -28,7 +28,7 @@ struct PhotoCase {
 // Keeps the calling thread, and the threads it starts meanwhile (the engine's worker and renderer), on
 // the core it runs on now. The photo then encodes on the same core as its baseline: the two cores of
 // this virtual machine differ in speed from run to run (other tenants), which alone moved the ratio
-// by up to 0.3 when the photo and the baseline ran on different cores.
+// by up to 0.4 when the photo and the baseline ran on different cores.
 class OneCore {
 public:
     OneCore()

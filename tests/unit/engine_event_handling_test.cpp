@@ -96,7 +96,8 @@ TEST_F(EngineEventHandling, UnreadableTypeIsOnlyPassedOnReleasedAndSignalled)
     EXPECT_EQ(Messages(), std::vector<UINT>{WM_CAMERA_EVENT});
     EXPECT_TRUE(Manager().isPhotoPending);
     EXPECT_EQ(WaitForSingleObject(Manager().stateEvent.Get(), 0), WAIT_OBJECT_0);
-    EXPECT_TRUE(PumpUntil([&] { return virt::LiveObjectCount() == live; }));
+    // The worker may still have held the previous event when the count was read.
+    EXPECT_TRUE(PumpUntil([&] { return virt::LiveObjectCount() <= live; }));
 }
 
 TEST_F(EngineEventHandling, EngineErrorTearsDownAndSignalsNothing)
