@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
 namespace lumicap::reliability {
