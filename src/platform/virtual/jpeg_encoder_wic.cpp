@@ -49,7 +49,10 @@ public:
         while (total < size) {
             ULONG chunk = 0;
             const HRESULT hr = output_->Write(bytes + total, std::min(size - total, kMaxChunk), &chunk);
-            if (FAILED(hr)) return hr;
+            if (FAILED(hr)) {
+                if (SUCCEEDED(writeFailure_)) writeFailure_ = hr;
+                return hr;
+            }
             // A stream that accepts nothing would loop for ever.
             if (chunk == 0 || chunk > size - total) return STG_E_MEDIUMFULL;
             total += chunk;
@@ -112,6 +115,9 @@ public:
         return E_NOTIMPL;
     }
 
+    // The first failure the output stream answered, or S_OK.
+    HRESULT WriteFailure() const { return writeFailure_; }
+
 private:
     explicit ByteStreamWriter(IMFByteStream* output) : output_(ComPtr<IMFByteStream>::Share(output)) {}
     ~ByteStreamWriter() = default;
@@ -119,6 +125,7 @@ private:
     LiveObject live_;
     std::atomic<ULONG> refs_{1};
     const ComPtr<IMFByteStream> output_;
+    HRESULT writeFailure_ = S_OK;  // the encoder writes from the thread that encodes, one call at a time
 };
 
 HRESULT SetQuality(IPropertyBag2* options)
@@ -163,7 +170,7 @@ HRESULT Encode(const uint32_t* pixels, UINT32 width, UINT32 height, IMFByteStrea
     HRESULT hr = ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                     factory.PutVoid());
     if (FAILED(hr)) return hr;
-    ComPtr<IStream> stream = ComPtr<IStream>::Attach(ByteStreamWriter::Create(output));
+    ComPtr<ByteStreamWriter> stream = ComPtr<ByteStreamWriter>::Attach(ByteStreamWriter::Create(output));
     if (!stream) return E_OUTOFMEMORY;
     ComPtr<IWICBitmapEncoder> encoder;
     hr = factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr, encoder.Put());
@@ -180,6 +187,9 @@ HRESULT Encode(const uint32_t* pixels, UINT32 width, UINT32 height, IMFByteStrea
     if (SUCCEEDED(hr)) hr = WriteRows(frame.Get(), pixels, width, height);
     if (SUCCEEDED(hr)) hr = frame->Commit();
     if (SUCCEEDED(hr)) hr = encoder->Commit();
+    // An imaging component may report a failed Write as a failure of its own (Wine's says E_FAIL); the
+    // stream's own answer is the one to pass on.
+    if (FAILED(hr) && FAILED(stream->WriteFailure())) return stream->WriteFailure();
     return hr;
 }
 
