@@ -93,7 +93,7 @@ bool HostTest::PumpUntil(const std::function<bool()>& done, std::chrono::millise
         while (PeekMessageW(&msg, window_, 0, 0, PM_REMOVE)) {
             messages_.push_back(msg.message);
             if (msg.message == WM_CAMERA_PHOTO_READY && onPhotoReady_) onPhotoReady_();
-            if (msg.message == WM_CAMERA_EVENT) ::OnCaptureEvent(msg.message, msg.wParam);
+            if (msg.message == WM_CAMERA_EVENT) RecordAndPassOn(msg.wParam);
             if (done()) return true;
         }
     }
@@ -113,6 +113,25 @@ bool HostTest::PumpUntilMessage(UINT message, std::chrono::milliseconds timeout)
         timeout);
 }
 
+bool HostTest::PumpUntilEngineEvent(REFGUID type, std::chrono::milliseconds timeout)
+{
+    return PumpUntil(
+        [&] {
+            return std::any_of(engineEvents_.begin(), engineEvents_.end(),
+                               [&](const GUID& seen) { return IsEqualGUID(seen, type) != FALSE; });
+        },
+        timeout);
+}
+
+void HostTest::RecordAndPassOn(WPARAM event)
+{
+    // The message's reference keeps the event alive until OnCaptureEvent gives it back.
+    GUID type = GUID_NULL;
+    if (event) reinterpret_cast<IMFMediaEvent*>(event)->GetExtendedType(&type);
+    engineEvents_.push_back(type);
+    ::OnCaptureEvent(WM_CAMERA_EVENT, event);
+}
+
 void HostTest::PumpFor(std::chrono::milliseconds period)
 {
     PumpUntil([] { return false; }, period);
@@ -124,8 +143,7 @@ void HostTest::OpenCamera(const char* name)
     ASSERT_EQ(::InitializeCamera(T(name).c_str()), S_OK);
     ClearMessages();
     ASSERT_TRUE(PumpUntilMessage(WM_CAMERA_READY));
-    // The WM_CAMERA_EVENT that follows the notice.
-    ASSERT_TRUE(PumpUntilMessage(WM_CAMERA_EVENT));
+    ASSERT_TRUE(PumpUntilEngineEvent(MF_CAPTURE_ENGINE_INITIALIZED));
 }
 
 void HostTest::StartPreviewOn(INT32 index, const char* name)
@@ -134,7 +152,7 @@ void HostTest::StartPreviewOn(INT32 index, const char* name)
     ClearMessages();
     ASSERT_EQ(::StartPreview(index, window_), S_OK);
     // The engine's confirmation reaches the manager.
-    ASSERT_TRUE(PumpUntilMessage(WM_CAMERA_EVENT));
+    ASSERT_TRUE(PumpUntilEngineEvent(MF_CAPTURE_ENGINE_PREVIEW_STARTED));
     ASSERT_TRUE(virt::GetEngineState().previewing);
 }
 

@@ -44,7 +44,14 @@ protected:
     bool PumpUntilMessage(UINT message, std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Pumps whatever is queued now, and what arrives within the quiet period.
     void PumpFor(std::chrono::milliseconds period);
-    void ClearMessages() { messages_.clear(); }
+    // Pumps until an engine event of this type has been passed on (counting from the last ClearMessages).
+    // Waiting on the type, not on any WM_CAMERA_EVENT: a replaced set-up's late event may come first.
+    bool PumpUntilEngineEvent(REFGUID type, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    void ClearMessages()
+    {
+        messages_.clear();
+        engineEvents_.clear();
+    }
     const std::vector<UINT>& Messages() const { return messages_; }
 
     // CreateInstance and InitializeCamera on the named camera, then wait for WM_CAMERA_READY and its event.
@@ -57,7 +64,9 @@ protected:
     std::function<void()> onPhotoReady_;
 
 private:
+    void RecordAndPassOn(WPARAM event);
     std::vector<UINT> messages_;
+    std::vector<GUID> engineEvents_;
 };
 
 }  // namespace lumicap::testing
