@@ -4,7 +4,7 @@
 # plain names, the virtual DLL those plus the control functions of lumicap_virtual.h, and that both
 # import only system DLLs; then runs each one's host program under Wine, headless, in a Wine prefix
 # of its own inside the build directory: the no-camera host test for the real DLL, the whole host
-# road for the virtual one.
+# road for the virtual one, and the window host driven from outside and checked by a screenshot.
 #
 #   scripts/windows-tests.sh [PRESET...]
 #       (default: windows-x64 windows-x86 windows-virtual-x64 windows-virtual-x86)
@@ -151,7 +151,8 @@ test_preset() {
         host=lumicap_virtual_road_test
         # The attribute checks run against the virtual platform and the system's (Wine's) mfplat; the
         # unit suites that build on Windows run on the real message queue, events and SAFEARRAY.
-        programs=("tests/windows/$host.exe" tests/conformance/lumicap_attribute_conformance.exe
+        programs=("tests/windows/$host.exe" tests/windows/lumicap_window_host_check.exe
+            tests/conformance/lumicap_attribute_conformance.exe
             tests/windows/unit/lumicap_windows_unit_tests.exe)
         names="$expected_exports $virtual_exports"
         what="the eleven plain names and the eight LumicapVirtual control functions"

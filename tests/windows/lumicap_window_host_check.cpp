@@ -1,0 +1,243 @@
+// Drives lumicap-win32-host.exe on the camera-less lumicap.dll from outside, as a person at the
+// screen would: waits for its window, presses Start, takes a screenshot of the preview area and checks
+// that it shows the virtual camera's colour bars, presses Take photo and Stop, then closes the window.
+// Runs under Wine on a virtual display; the host and lumicap.dll sit beside this program.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int IDC_PREVIEW = 102;
+constexpr int IDC_START = 103;
+constexpr int IDC_STOP = 104;
+constexpr int IDC_PHOTO = 105;
+constexpr int IDC_STATUS = 106;
+
+// The virtual camera's eight vertical bars, left to right, as 0xRRGGBB.
+constexpr uint32_t kBarColours[8] = {0xFFFFFF, 0xFFFF00, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000, 0x0000FF, 0x000000};
+
+int passed = 0;
+int failed = 0;
+
+bool Check(bool ok, const std::string& what)
+{
+    std::printf("%s: %s\n", ok ? "PASS" : "FAIL", what.c_str());
+    std::fflush(stdout);
+    (ok ? passed : failed)++;
+    return ok;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+std::string Rgb(uint32_t colour)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "#%06X", static_cast<unsigned>(colour & 0xFFFFFF));
+    return text;
+}
+
+// Polls until done() holds or the timeout passes; the host runs in its own process meanwhile.
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+std::wstring FolderOfThisProgram()
+{
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) break;
+        path.resize(path.size() * 2);
+    }
+    std::wstring folder(path.data());
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[512] = {};
+    // WM_GETTEXT with a timeout: a hung host must fail the check, not hang it.
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &copied);
+    return text;
+}
+
+bool IsEnabled(HWND main, int id) { return IsWindowEnabled(GetDlgItem(main, id)) != FALSE; }
+
+void Press(HWND main, int id)
+{
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(main, id)));
+}
+
+// The preview window's client area as it is on the screen now, as 0xRRGGBB pixels, top row first.
+struct Screenshot {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
+};
+
+bool TakeScreenshot(HWND preview, Screenshot& shot)
+{
+    RECT client;
+    POINT origin{0, 0};
+    if (!GetClientRect(preview, &client) || !ClientToScreen(preview, &origin)) return false;
+    shot.width = client.right;
+    shot.height = client.bottom;
+    if (shot.width <= 0 || shot.height <= 0) return false;
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = shot.width;
+    info.bmiHeader.biHeight = -shot.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (memory && bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        ok = BitBlt(memory, 0, 0, shot.width, shot.height, screen, origin.x, origin.y, SRCCOPY) != FALSE;
+        GdiFlush();
+        if (ok) {
+            const auto* first = static_cast<const uint32_t*>(bits);
+            shot.pixels.assign(first, first + static_cast<size_t>(shot.width) * shot.height);
+        }
+        SelectObject(memory, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (memory) DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+// Each bar sampled at its centre on the middle row, clear of the counter along the top and the moving
+// square along the bottom. The display is 24-bit, so the colours come back exact.
+std::vector<std::string> BarMismatches(const Screenshot& shot)
+{
+    std::vector<std::string> mismatches;
+    const int y = shot.height / 2;
+    for (int bar = 0; bar < 8; ++bar) {
+        const int x = (2 * bar + 1) * shot.width / 16;
+        const uint32_t seen = shot.At(x, y);
+        if (seen != kBarColours[bar]) {
+            mismatches.push_back("bar " + std::to_string(bar) + " at (" + std::to_string(x) + "," +
+                                 std::to_string(y) + ") is " + Rgb(seen) + ", not " + Rgb(kBarColours[bar]));
+        }
+    }
+    return mismatches;
+}
+
+std::string Join(const std::vector<std::string>& parts)
+{
+    std::string out;
+    for (const std::string& part : parts) out += (out.empty() ? "" : "; ") + part;
+    return out;
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+
+void CheckPreviewShowsTheBars(HWND main)
+{
+    HWND preview = GetDlgItem(main, IDC_PREVIEW);
+    Screenshot shot;
+    // Frames keep coming; the first few screenshots may still show the black background.
+    std::vector<std::string> mismatches{"no screenshot taken"};
+    WaitFor(
+        [&] {
+            if (!TakeScreenshot(preview, shot)) return false;
+            mismatches = BarMismatches(shot);
+            return mismatches.empty();
+        },
+        15000);
+    Check(shot.width == 640 && shot.height == 360,
+          "the preview area is 640x360 (" + std::to_string(shot.width) + "x" + std::to_string(shot.height) + ")");
+    Check(mismatches.empty(), "a screenshot of the preview area shows the eight colour bars" +
+                                  (mismatches.empty() ? std::string() : ": " + Join(mismatches)));
+}
+
+void CheckPhotoIsSaved(HWND main, const std::wstring& folder)
+{
+    HWND status = GetDlgItem(main, IDC_STATUS);
+    Press(main, IDC_PHOTO);
+    const std::wstring saved = L"Photo saved to ";
+    const bool done = WaitFor([&] { return StartsWith(WindowText(status), saved); }, 15000);
+    const std::wstring text = WindowText(status);
+    // The status's first line says what happened; the second is the library's latest log line.
+    const std::wstring happened = text.substr(0, text.find(L'\r'));
+    if (!Check(done, "Take photo saves a photo (status \"" + Utf8(happened) + "\")")) return;
+    const std::wstring name = happened.substr(saved.size());
+    const std::wstring path = folder + name;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const bool exists = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != FALSE;
+    Check(exists && (data.nFileSizeLow > 0 || data.nFileSizeHigh > 0), "the photo file " + Utf8(name) + " is not empty");
+    DeleteFileW(path.c_str());
+}
+
+void RunHost(const std::wstring& folder)
+{
+    std::wstring command = L"\"" + folder + L"lumicap-win32-host.exe\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!Check(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                              &process) != FALSE,
+               "lumicap-win32-host.exe starts")) {
+        return;
+    }
+    HWND main = nullptr;
+    WaitFor([&] { return (main = FindWindowW(L"LumicapWin32Host", nullptr)) != nullptr; }, 30000);
+    if (Check(main != nullptr, "the host's window appears")) {
+        if (Check(WaitFor([&] { return IsEnabled(main, IDC_START); }, 15000), "the first camera opens (Start enabled)")) {
+            Press(main, IDC_START);
+            if (Check(WaitFor([&] { return IsEnabled(main, IDC_STOP); }, 15000), "Start starts the preview")) {
+                CheckPreviewShowsTheBars(main);
+                CheckPhotoIsSaved(main, folder);
+                Press(main, IDC_STOP);
+                Check(WaitFor([&] { return IsEnabled(main, IDC_START) && !IsEnabled(main, IDC_STOP); }, 15000),
+                      "Stop stops the preview");
+            }
+        }
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    }
+    const bool ended = WaitForSingleObject(process.hProcess, 15000) == WAIT_OBJECT_0;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &code);
+    Check(ended && code == 0, "the host closes cleanly (exit " + std::to_string(code) + ")");
+    if (!ended) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+}  // namespace
+
+int main()
+{
+    RunHost(FolderOfThisProgram());
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 && passed > 0 ? 0 : 1;
+}
