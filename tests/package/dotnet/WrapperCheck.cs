@@ -168,6 +168,16 @@ static class WrapperCheck
         result = Lumicap.StartPreview(0, window);
         Check(result == 0, "StartPreview of format 0 (0x" + result.ToString("X8") + ")");
 
+        // One request only: asking again once the photo's event is passed on would start a new photo,
+        // and TakeLastPhoto would then read that one's stream, still empty.
+        Lumicap.TakePhotoAsync();
+        Check(logLines.Contains("TakePhoto"), "the photo request is accepted while the preview runs");
+        bool ready = PumpUntil(() => Count(Lumicap.WM_CAMERA_PHOTO_READY) > 0);
+        Check(ready, "WM_CAMERA_PHOTO_READY arrives");
+        byte[] jpeg = Lumicap.TakeLastPhoto();
+        bool isJpeg = jpeg.Length > 4 && jpeg[0] == 0xFF && jpeg[1] == 0xD8 && jpeg[jpeg.Length - 2] == 0xFF && jpeg[jpeg.Length - 1] == 0xD9;
+        Check(isJpeg, "TakeLastPhoto copies a whole JPEG (" + jpeg.Length + " bytes)");
+
         Lumicap.StopPreview();
         Lumicap.SetLogCallback(null);
         int lines = logLines.Count;
