@@ -1,13 +1,12 @@
 #include "capture_manager.h"
 
 #include "capture_control.h"
+#include "posted_events.h"
 #include "interface/module_state.h"
 #include "platform/com_object.h"
 
 #include <lumicap/lumicap.h>
 
-#include <algorithm>
-#include <new>
 
 namespace lumicap {
 
@@ -41,35 +40,25 @@ HRESULT CaptureManager::CaptureEngineCB::OnEvent(IMFMediaEvent* event)
             PostMessageW(eventWindow, WM_CAMERA_PHOTO_READY, 0, 0);
         }
     }
-    try {
-        std::lock_guard<std::mutex> lock(postedMutex);
-        posted.push_back(event);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    if (!ThePostedEvents().Add(event, setUp)) return E_OUTOFMEMORY;
     // The reference travels with the message; if the message cannot be posted nobody will give it back.
     event->AddRef();
     if (!PostMessageW(eventWindow, WM_CAMERA_EVENT, reinterpret_cast<WPARAM>(event), 0)) {
-        Claim(event);
+        ThePostedEvents().Take(event, nullptr);
         event->Release();
     }
     return S_OK;
 }
 
-bool CaptureManager::CaptureEngineCB::Claim(IMFMediaEvent* event)
-{
-    std::lock_guard<std::mutex> lock(postedMutex);
-    const auto found = std::find(posted.begin(), posted.end(), event);
-    if (found == posted.end()) return false;
-    posted.erase(found);
-    return true;
-}
-
 void CaptureManager::HandleEngineEvent(IMFMediaEvent* event)
 {
+    // Only a value the library posted and has not had back is touched: one passed twice, or never
+    // posted, could be an object already freed.
+    uint64_t sender = 0;
+    if (!ThePostedEvents().Take(event, &sender)) return;
     // An event of an engine set-up that InitializeCamera or an engine error ended meanwhile belongs to
     // nothing now: given back unread, so it cannot change the state of the set-up that replaced it.
-    if (!callback || !callback->Claim(event)) {
+    if (!callback || callback->setUp != sender) {
         event->Release();
         return;
     }

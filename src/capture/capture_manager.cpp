@@ -1,6 +1,7 @@
 #include "capture_manager.h"
 
 #include "capture_control.h"
+#include "posted_events.h"
 #include "discovery/camera_discovery.h"
 #include "interface/log.h"
 #include "interface/module_state.h"
@@ -64,7 +65,7 @@ HRESULT CaptureManager::InitializeEngine(IMFActivate* camera)
     stateEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!stateEvent) return LastErrorResult();
 
-    callback = ComPtr<CaptureEngineCB>::Attach(NewNoThrow<CaptureEngineCB>(eventWindow));
+    callback = ComPtr<CaptureEngineCB>::Attach(NewNoThrow<CaptureEngineCB>(eventWindow, ThePostedEvents().NewSetUp()));
     if (!callback) return E_OUTOFMEMORY;
 
     previewWindow = nullptr;

@@ -8,7 +8,7 @@
 #include "stream/memory_byte_stream.h"
 
 #include <atomic>
-#include <mutex>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,23 +20,19 @@ public:
     // HandleEngineEvent on the host's thread.
     class CaptureEngineCB final : public IMFCaptureEngineOnEventCallback {
     public:
-        explicit CaptureEngineCB(HWND eventWindow) : eventWindow(eventWindow) {}
+        CaptureEngineCB(HWND eventWindow, uint64_t setUp) : setUp(setUp), eventWindow(eventWindow) {}
 
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
         ULONG STDMETHODCALLTYPE AddRef() override;
         ULONG STDMETHODCALLTYPE Release() override;
         HRESULT STDMETHODCALLTYPE OnEvent(IMFMediaEvent* event) override;
 
-        // Whether this callback posted the event and it was not handed back yet; forgets it if so.
-        bool Claim(IMFMediaEvent* event);
+        // The engine set-up this callback serves, as its events are recorded.
+        const uint64_t setUp;
 
     private:
         std::atomic<LONG> refCount{1};
         const HWND eventWindow;
-        // The events on their way to the host: an event of an engine set-up that was replaced meanwhile
-        // is not among the new callback's.
-        std::mutex postedMutex;
-        std::vector<IMFMediaEvent*> posted;
     };
 
     explicit CaptureManager(HWND eventWindow) : eventWindow(eventWindow) {}

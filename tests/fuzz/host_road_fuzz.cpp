@@ -184,12 +184,9 @@ private:
 
     void ForeignMessage()
     {
-        // Any number but WM_CAMERA_EVENT, with any value; WM_CAMERA_EVENT only with null.
-        UINT message = input_.Dword();
-        if (message == WM_CAMERA_EVENT) {
-            ::OnCaptureEvent(message, 0);
-            return;
-        }
+        // Any number with any value the library never posted (an odd value is no object's address),
+        // WM_CAMERA_EVENT included.
+        const UINT message = input_.Byte() % 4 == 0 ? WM_CAMERA_EVENT : input_.Dword();
         const bool previewing = Previewing();
         const bool pending = PhotoPending();
         ::OnCaptureEvent(message, static_cast<WPARAM>(input_.Dword()) | 1);

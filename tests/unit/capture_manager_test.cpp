@@ -142,7 +142,7 @@ TEST_F(CaptureSetUp, UnpluggingTheOpenCameraEndsTheSetUpWhenItsErrorIsHandled)
 
 TEST_F(CaptureSetUp, EngineCallbackInterfacesAndCount)
 {
-    auto* callback = new CaptureManager::CaptureEngineCB(window_);
+    auto* callback = new CaptureManager::CaptureEngineCB(window_, 1);
     void* object = nullptr;
     ASSERT_EQ(callback->QueryInterface(IID_IUnknown, &object), S_OK);
     EXPECT_EQ(object, static_cast<void*>(static_cast<IMFCaptureEngineOnEventCallback*>(callback)));

@@ -130,7 +130,7 @@ TEST_F(EngineEventHandling, SignalsAreStoredNotCounted)
     EXPECT_EQ(WaitForSingleObject(event, 20), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
-TEST_F(EngineEventHandling, OtherMessageNumbersAndMissingManagerLeaveTheEventAlone)
+TEST_F(EngineEventHandling, OtherMessageNumbersMissingManagerAndUnpostedEventsLeaveTheEventAlone)
 {
     IMFMediaEvent* event = nullptr;
     ASSERT_EQ(virt::CreateEngineEvent(MF_CAPTURE_ENGINE_ERROR, S_OK, &event), S_OK);
@@ -139,6 +139,9 @@ TEST_F(EngineEventHandling, OtherMessageNumbersAndMissingManagerLeaveTheEventAlo
     EXPECT_EQ(CountOf(event), 1u);
 
     OpenCamera();
+    // An engine error the library never posted neither ends the set-up nor loses a reference.
+    ::OnCaptureEvent(WM_CAMERA_EVENT, wParam);
+    EXPECT_EQ(CountOf(event), 1u);
     for (UINT message : {0x8002u, 0x8003u, 0x0000u, 0x8000u, 0x8004u, 0xFFFFFFFFu}) {
         ::OnCaptureEvent(message, wParam);
         EXPECT_EQ(CountOf(event), 1u) << message;
@@ -147,6 +150,30 @@ TEST_F(EngineEventHandling, OtherMessageNumbersAndMissingManagerLeaveTheEventAlo
     // A null event is not one the library posted.
     ::OnCaptureEvent(WM_CAMERA_EVENT, 0);
     EXPECT_TRUE(Manager().engine);
+    event->Release();
+}
+
+// A host that passes one message on twice gives the event back once; the second pass changes nothing.
+TEST_F(EngineEventHandling, AnEventPassedOnTwiceIsHandledAndReleasedOnce)
+{
+    OpenCamera();
+    ClearMessages();
+    ASSERT_TRUE(virt::RaiseEngineEvent(MF_CAPTURE_ENGINE_ERROR, E_FAIL));
+    MSG msg{};
+    for (int waited = 0; !PeekMessageW(&msg, window_, WM_CAMERA_EVENT, WM_CAMERA_EVENT, PM_REMOVE); ++waited) {
+        ASSERT_LT(waited, 10000) << "no WM_CAMERA_EVENT";
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    auto* event = reinterpret_cast<IMFMediaEvent*>(msg.wParam);
+    event->AddRef();
+    ::OnCaptureEvent(WM_CAMERA_EVENT, msg.wParam);
+    EXPECT_FALSE(Manager().engine);
+    EXPECT_EQ(CountOf(event), 1u);
+
+    OpenCamera();
+    ::OnCaptureEvent(WM_CAMERA_EVENT, msg.wParam);
+    EXPECT_TRUE(Manager().engine);
+    EXPECT_EQ(CountOf(event), 1u);
     event->Release();
 }
 

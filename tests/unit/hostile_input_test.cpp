@@ -319,7 +319,7 @@ TEST_P(PreviewIndex, StartsNothingAndANewSetUpStartsProperly)
     OpenCamera(c.camera);
     ClearMessages();
     ASSERT_EQ(::StartPreview(c.validIndex, window_), S_OK);
-    ASSERT_TRUE(PumpUntilMessage(WM_CAMERA_EVENT));
+    ASSERT_TRUE(PumpUntilEngineEvent(MF_CAPTURE_ENGINE_PREVIEW_STARTED));
     EXPECT_TRUE(virt::GetEngineState().previewing);
 }
 
@@ -376,14 +376,14 @@ TEST_F(HostileInput, PreviewWindowGoneBeforeOrDuringThePreview)
     DestroyWindow(preview);
     ClearMessages();
     ASSERT_EQ(::StartPreview(0, preview), S_OK);
-    ASSERT_TRUE(PumpUntilMessage(WM_CAMERA_EVENT));
+    ASSERT_TRUE(PumpUntilEngineEvent(MF_CAPTURE_ENGINE_PREVIEW_STARTED));
     // Frames are drawn and dropped; photos still come.
     ASSERT_TRUE(PumpUntil([] { return virt::GetEngineState().framesRendered > 2; }));
     TakePhotoAndWait();
 
     ::StopPreview();
     ClearMessages();
-    ASSERT_TRUE(PumpUntilMessage(WM_CAMERA_EVENT));
+    ASSERT_TRUE(PumpUntilEngineEvent(MF_CAPTURE_ENGINE_PREVIEW_STOPPED));
     HWND live = LumicapCreateMessageWindow();
     ASSERT_EQ(::InitializeCamera(kFront.c_str()), S_OK);
     ASSERT_TRUE(PumpUntilMessage(WM_CAMERA_READY));
@@ -486,7 +486,7 @@ TEST_P(Unplug, EndsTheSetUpCleanlyAndTheOtherCameraStillOpens)
     if (at >= UnplugAt::kPreviewing) {
         ClearMessages();
         ASSERT_EQ(::StartPreview(0, window_), S_OK);
-        ASSERT_TRUE(PumpUntilMessage(WM_CAMERA_EVENT));
+        ASSERT_TRUE(PumpUntilEngineEvent(MF_CAPTURE_ENGINE_PREVIEW_STARTED));
     }
     if (at == UnplugAt::kPreviewing) UnplugFront();
     if (at == UnplugAt::kPhotoPending) {
@@ -551,7 +551,7 @@ TEST_P(StaleEvent, LeavesTheNewSetUpAlone)
     EXPECT_EQ(MediaTypes(), (std::vector<Text>{T("640 X 480 NV12 FPS 15"), T("2592 X 1944 MJPG FPS 5")}));
     ClearMessages();
     ASSERT_EQ(::StartPreview(0, window_), S_OK);
-    ASSERT_TRUE(PumpUntilMessage(WM_CAMERA_EVENT));
+    ASSERT_TRUE(PumpUntilEngineEvent(MF_CAPTURE_ENGINE_PREVIEW_STARTED));
     EXPECT_TRUE(virt::GetEngineState().previewing);
     EXPECT_TRUE(Manager().isPreviewing);
     TakePhotoAndWait();
