@@ -4,6 +4,8 @@
 // drawn into with GDI and photos decoded with WIC. Runs under Wine.
 //
 // Usage: lumicap_virtual_road_test.exe [path-to-lumicap.dll]
+#include "host_check.h"
+
 #include <lumicap/lumicap.h>
 #include <lumicap/lumicap_virtual.h>
 
@@ -23,93 +25,14 @@
 
 using Microsoft::WRL::ComPtr;
 
+using namespace host_check;
+
 namespace {
-
-// ---------------------------------------------------------------------------------------------
-// Reporting
-
-int passed = 0;
-int failed = 0;
-
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty()) return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                   nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-    return out;
-}
-
-bool Check(bool ok, const std::string& what)
-{
-    std::printf("%s: %s\n", ok ? "PASS" : "FAIL", what.c_str());
-    std::fflush(stdout);
-    (ok ? passed : failed)++;
-    return ok;
-}
-
-std::string Hex(HRESULT hr)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
-    return text;
-}
-
-std::string Describe(const std::vector<std::wstring>& lines)
-{
-    std::string out = "[";
-    for (size_t i = 0; i < lines.size(); ++i) out += (i ? ", \"" : "\"") + Utf8(lines[i]) + "\"";
-    return out + "]";
-}
-
-// ---------------------------------------------------------------------------------------------
-// The log. The library logs on the host's thread, but the callback is kept safe for any thread.
-
-std::mutex logMutex;
-std::vector<std::wstring> logLines;
-
-void WINAPI RecordLog(LPCWSTR text)
-{
-    std::lock_guard<std::mutex> lock(logMutex);
-    logLines.emplace_back(text ? text : L"(null)");
-}
-
-size_t LogCount()
-{
-    std::lock_guard<std::mutex> lock(logMutex);
-    return logLines.size();
-}
-
-std::vector<std::wstring> LogSince(size_t start)
-{
-    std::lock_guard<std::mutex> lock(logMutex);
-    if (start >= logLines.size()) return {};
-    return {logLines.begin() + static_cast<std::ptrdiff_t>(start), logLines.end()};
-}
-
-bool CheckLogged(size_t start, const std::vector<std::wstring>& expected, const std::string& what)
-{
-    const std::vector<std::wstring> lines = LogSince(start);
-    return Check(lines == expected, what + " logs " + Describe(expected) + " (got " + Describe(lines) + ")");
-}
 
 // ---------------------------------------------------------------------------------------------
 // The library, resolved by name: the eleven exports and the virtual build's control functions.
 
-struct Library {
-    HMODULE module = nullptr;
-    decltype(&::CreateInstance) createInstance = nullptr;
-    decltype(&::SetLogCallback) setLogCallback = nullptr;
-    decltype(&::GetCameraList) getCameraList = nullptr;
-    decltype(&::InitializeCamera) initializeCamera = nullptr;
-    decltype(&::GetMediaTypeList) getMediaTypeList = nullptr;
-    decltype(&::StartPreview) startPreview = nullptr;
-    decltype(&::StopPreview) stopPreview = nullptr;
-    decltype(&::TakePhotoAsync) takePhotoAsync = nullptr;
-    decltype(&::GetLastPhoto) getLastPhoto = nullptr;
-    decltype(&::FreePhotoMemory) freePhotoMemory = nullptr;
-    decltype(&::OnCaptureEvent) onCaptureEvent = nullptr;
+struct VirtualLibrary : Library {
     decltype(&::LumicapVirtualReset) reset = nullptr;
     decltype(&::LumicapVirtualSetCameras) setCameras = nullptr;
     decltype(&::LumicapVirtualAddCamera) addCamera = nullptr;
@@ -120,31 +43,10 @@ struct Library {
     decltype(&::LumicapVirtualGetLatestFrame) getLatestFrame = nullptr;
 };
 
-template <typename Function>
-bool Resolve(HMODULE module, const char* name, Function& function)
+bool LoadVirtual(const std::wstring& path, VirtualLibrary& lib)
 {
-    // GetProcAddress hands out a generic FARPROC; the header's declaration gives the real type.
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    return Check(function != nullptr, std::string("export ") + name + " resolves by its plain name");
-}
-
-bool Load(const std::wstring& path, Library& lib)
-{
-    lib.module = LoadLibraryW(path.c_str());
-    const std::string error = lib.module ? "" : " (error " + std::to_string(GetLastError()) + ")";
-    if (!Check(lib.module != nullptr, "LoadLibraryW(" + Utf8(path) + ")" + error)) return false;
+    if (!Load(path, lib)) return false;
     bool all = true;
-    all &= Resolve(lib.module, "CreateInstance", lib.createInstance);
-    all &= Resolve(lib.module, "SetLogCallback", lib.setLogCallback);
-    all &= Resolve(lib.module, "GetCameraList", lib.getCameraList);
-    all &= Resolve(lib.module, "InitializeCamera", lib.initializeCamera);
-    all &= Resolve(lib.module, "GetMediaTypeList", lib.getMediaTypeList);
-    all &= Resolve(lib.module, "StartPreview", lib.startPreview);
-    all &= Resolve(lib.module, "StopPreview", lib.stopPreview);
-    all &= Resolve(lib.module, "TakePhotoAsync", lib.takePhotoAsync);
-    all &= Resolve(lib.module, "GetLastPhoto", lib.getLastPhoto);
-    all &= Resolve(lib.module, "FreePhotoMemory", lib.freePhotoMemory);
-    all &= Resolve(lib.module, "OnCaptureEvent", lib.onCaptureEvent);
     all &= Resolve(lib.module, "LumicapVirtualReset", lib.reset);
     all &= Resolve(lib.module, "LumicapVirtualSetCameras", lib.setCameras);
     all &= Resolve(lib.module, "LumicapVirtualAddCamera", lib.addCamera);
@@ -160,7 +62,7 @@ bool Load(const std::wstring& path, Library& lib)
 // The host: its windows, what its window procedure saw, and its message loop.
 
 struct Host {
-    Library lib;
+    VirtualLibrary lib;
     HWND eventWindow = nullptr;
     HWND previewWindow = nullptr;
     int readyNotices = 0;
@@ -689,7 +591,7 @@ void RunRoad()
     hr = MFStartup(MF_VERSION, MFSTARTUP_FULL);
     if (Check(SUCCEEDED(hr), "MFStartup(MF_VERSION) (" + Hex(hr) + ")")) {
         if (Check(CreateWindows(), "the host registers its window classes and creates its windows") &&
-            Load(DllPath(), host.lib)) {
+            LoadVirtual(DllPath(), host.lib)) {
             host.lib.reset();
             host.lib.setLogCallback(RecordLog);
             CheckWithoutFrames();
@@ -715,6 +617,5 @@ void RunRoad()
 int main()
 {
     RunRoad();
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed == 0 && passed > 0 ? 0 : 1;
+    return Summary();
 }

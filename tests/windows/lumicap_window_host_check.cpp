@@ -2,6 +2,8 @@
 // screen would: waits for its window, presses Start, takes a screenshot of the preview area and checks
 // that it shows the virtual camera's colour bars, presses Take photo and Stop, then closes the window.
 // Runs under Wine on a virtual display; the host and lumicap.dll sit beside this program.
+#include "host_check.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -10,6 +12,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+using namespace host_check;
 
 namespace {
 
@@ -21,27 +25,6 @@ constexpr int IDC_STATUS = 106;
 
 // The virtual camera's eight vertical bars, left to right, as 0xRRGGBB.
 constexpr uint32_t kBarColours[8] = {0xFFFFFF, 0xFFFF00, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000, 0x0000FF, 0x000000};
-
-int passed = 0;
-int failed = 0;
-
-bool Check(bool ok, const std::string& what)
-{
-    std::printf("%s: %s\n", ok ? "PASS" : "FAIL", what.c_str());
-    std::fflush(stdout);
-    (ok ? passed : failed)++;
-    return ok;
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-    return out;
-}
 
 std::string Rgb(uint32_t colour)
 {
@@ -238,6 +221,5 @@ void RunHost(const std::wstring& folder)
 int main()
 {
     RunHost(FolderOfThisProgram());
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed == 0 && passed > 0 ? 0 : 1;
+    return Summary();
 }
