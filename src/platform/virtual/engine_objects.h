@@ -53,11 +53,11 @@ private:
     ComPtr<IMFMediaType> current_;
 };
 
-// IMFCapturePreviewSink: where the preview goes and at which media type.
-class PreviewSink final : public IMFCapturePreviewSink {
+// What the preview and photo sinks share: their reference count, QueryInterface for IUnknown,
+// IMFCaptureSink and their own interface, the IMFCaptureSink calls and the streams added to them.
+template <typename Derived, typename Interface>
+class CaptureSink : public Interface {
 public:
-    static HRESULT Create(PreviewSink** sink);
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
@@ -67,6 +67,34 @@ public:
     HRESULT STDMETHODCALLTYPE AddStream(DWORD sourceStream, IMFMediaType* mediaType, IMFAttributes* attributes,
                                         DWORD* sinkStream) override;
     HRESULT STDMETHODCALLTYPE Prepare() override;
+
+    bool HasStream() const;
+    // The media type of the first stream, or null.
+    ComPtr<IMFMediaType> StreamType() const;
+
+protected:
+    // ownInterface is the sink's own IID; addStreamOperation names AddStream for fault injection.
+    CaptureSink(REFIID ownInterface, const char* addStreamOperation)
+        : ownInterface_(ownInterface), addStreamOperation_(addStreamOperation)
+    {
+    }
+    ~CaptureSink() = default;
+
+    mutable std::mutex mutex_;
+    std::vector<SinkStream> streams_;
+
+private:
+    LiveObject live_;
+    std::atomic<ULONG> refs_{1};
+    const IID ownInterface_;
+    const char* const addStreamOperation_;
+};
+
+// IMFCapturePreviewSink: where the preview goes and at which media type.
+class PreviewSink final : public CaptureSink<PreviewSink, IMFCapturePreviewSink> {
+public:
+    static HRESULT Create(PreviewSink** sink);
+
     HRESULT STDMETHODCALLTYPE RemoveAllStreams() override;
 
     HRESULT STDMETHODCALLTYPE SetRenderHandle(HANDLE handle) override;
@@ -80,59 +108,39 @@ public:
     HRESULT STDMETHODCALLTYPE SetRotation(DWORD stream, DWORD rotation) override;
     HRESULT STDMETHODCALLTYPE SetCustomSink(IMFMediaSink* mediaSink) override;
 
-    bool HasStream() const;
     HANDLE RenderHandle() const;
-    // The media type of the first stream, or null.
-    ComPtr<IMFMediaType> StreamType() const;
     PreviewSinkState State() const;
 
 private:
-    PreviewSink() = default;
+    friend class CaptureSink<PreviewSink, IMFCapturePreviewSink>;
+    PreviewSink() : CaptureSink(IID_IMFCapturePreviewSink, "IMFCapturePreviewSink::AddStream") {}
     ~PreviewSink() = default;
 
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
-    mutable std::mutex mutex_;
     HANDLE renderHandle_ = nullptr;
-    std::vector<SinkStream> streams_;
 };
 
 // IMFCapturePhotoSink: the photo's media type and the byte stream the JPEG goes to.
-class PhotoSink final : public IMFCapturePhotoSink {
+class PhotoSink final : public CaptureSink<PhotoSink, IMFCapturePhotoSink> {
 public:
     static HRESULT Create(PhotoSink** sink);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-
-    HRESULT STDMETHODCALLTYPE GetOutputMediaType(DWORD sinkStream, IMFMediaType** mediaType) override;
-    HRESULT STDMETHODCALLTYPE GetService(DWORD sinkStream, REFGUID service, REFIID iid, IUnknown** object) override;
-    HRESULT STDMETHODCALLTYPE AddStream(DWORD sourceStream, IMFMediaType* mediaType, IMFAttributes* attributes,
-                                        DWORD* sinkStream) override;
-    HRESULT STDMETHODCALLTYPE Prepare() override;
     HRESULT STDMETHODCALLTYPE RemoveAllStreams() override;
 
     HRESULT STDMETHODCALLTYPE SetOutputFileName(LPCWSTR fileName) override;
     HRESULT STDMETHODCALLTYPE SetSampleCallback(IMFCaptureEngineOnSampleCallback* callback) override;
     HRESULT STDMETHODCALLTYPE SetOutputByteStream(IMFByteStream* byteStream) override;
 
-    bool HasStream() const;
     bool HasOutput() const;
-    ComPtr<IMFMediaType> StreamType() const;
     ComPtr<IMFByteStream> Output() const;
     // Gives the output stream back (the engine is going away).
     void DropOutput();
     PhotoSinkState State() const;
 
 private:
-    PhotoSink() = default;
+    friend class CaptureSink<PhotoSink, IMFCapturePhotoSink>;
+    PhotoSink() : CaptureSink(IID_IMFCapturePhotoSink, "IMFCapturePhotoSink::AddStream") {}
     ~PhotoSink() = default;
 
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
-    mutable std::mutex mutex_;
-    std::vector<SinkStream> streams_;
     ComPtr<IMFByteStream> output_;
     unsigned removeAllStreamsCalls_ = 0;
 };
@@ -141,8 +149,7 @@ private:
 // preview, record and photo streams.
 bool IsVideoStream(DWORD stream);
 
-// Records a sink stream; shared by both sinks.
-HRESULT AddSinkStream(std::vector<SinkStream>& streams, DWORD sourceStream, IMFMediaType* mediaType,
-                      DWORD* sinkStream);
+extern template class CaptureSink<PreviewSink, IMFCapturePreviewSink>;
+extern template class CaptureSink<PhotoSink, IMFCapturePhotoSink>;
 
 }  // namespace lumicap::virt

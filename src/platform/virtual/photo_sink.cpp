@@ -10,45 +10,6 @@ HRESULT PhotoSink::Create(PhotoSink** sink)
     return *sink ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT PhotoSink::QueryInterface(REFIID iid, void** object)
-{
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown) {
-        *object = static_cast<IUnknown*>(this);
-    } else if (iid == IID_IMFCaptureSink || iid == IID_IMFCapturePhotoSink) {
-        const HRESULT hr = CheckFault("IMFCaptureSink::QueryInterface");
-        if (FAILED(hr)) return hr;
-        *object = static_cast<IMFCapturePhotoSink*>(this);
-    } else {
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG PhotoSink::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-
-ULONG PhotoSink::Release()
-{
-    const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (remaining == 0) delete this;
-    return remaining;
-}
-
-HRESULT PhotoSink::GetOutputMediaType(DWORD, IMFMediaType**) { return E_NOTIMPL; }
-HRESULT PhotoSink::GetService(DWORD, REFGUID, REFIID, IUnknown**) { return E_NOTIMPL; }
-
-HRESULT PhotoSink::AddStream(DWORD sourceStream, IMFMediaType* mediaType, IMFAttributes*, DWORD* sinkStream)
-{
-    const HRESULT hr = CheckFault("IMFCapturePhotoSink::AddStream");
-    if (FAILED(hr)) return hr;
-    std::lock_guard<std::mutex> lock(mutex_);
-    return AddSinkStream(streams_, sourceStream, mediaType, sinkStream);
-}
-
-HRESULT PhotoSink::Prepare() { return E_NOTIMPL; }
-
 HRESULT PhotoSink::RemoveAllStreams()
 {
     const HRESULT hr = CheckFault("IMFCapturePhotoSink::RemoveAllStreams");
@@ -77,22 +38,10 @@ HRESULT PhotoSink::SetOutputByteStream(IMFByteStream* byteStream)
     return S_OK;
 }
 
-bool PhotoSink::HasStream() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return !streams_.empty();
-}
-
 bool PhotoSink::HasOutput() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return static_cast<bool>(output_);
-}
-
-ComPtr<IMFMediaType> PhotoSink::StreamType() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return streams_.empty() ? nullptr : streams_.front().mediaType;
 }
 
 ComPtr<IMFByteStream> PhotoSink::Output() const

@@ -1,0 +1,99 @@
+#include "engine_objects.h"
+
+#include <new>
+
+namespace lumicap::virt {
+
+bool IsVideoStream(DWORD stream)
+{
+    return stream == 0 || stream == MF_CAPTURE_ENGINE_PREFERRED_SOURCE_STREAM_FOR_VIDEO_PREVIEW ||
+           stream == MF_CAPTURE_ENGINE_PREFERRED_SOURCE_STREAM_FOR_VIDEO_RECORD ||
+           stream == MF_CAPTURE_ENGINE_PREFERRED_SOURCE_STREAM_FOR_PHOTO;
+}
+
+template <typename Derived, typename Interface>
+HRESULT CaptureSink<Derived, Interface>::QueryInterface(REFIID iid, void** object)
+{
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (iid == IID_IUnknown) {
+        *object = static_cast<IUnknown*>(this);
+    } else if (iid == IID_IMFCaptureSink || iid == ownInterface_) {
+        const HRESULT hr = CheckFault("IMFCaptureSink::QueryInterface");
+        if (FAILED(hr)) return hr;
+        *object = static_cast<Interface*>(this);
+    } else {
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+template <typename Derived, typename Interface>
+ULONG CaptureSink<Derived, Interface>::AddRef()
+{
+    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+template <typename Derived, typename Interface>
+ULONG CaptureSink<Derived, Interface>::Release()
+{
+    const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (remaining == 0) delete static_cast<Derived*>(this);
+    return remaining;
+}
+
+template <typename Derived, typename Interface>
+HRESULT CaptureSink<Derived, Interface>::GetOutputMediaType(DWORD, IMFMediaType**)
+{
+    return E_NOTIMPL;
+}
+
+template <typename Derived, typename Interface>
+HRESULT CaptureSink<Derived, Interface>::GetService(DWORD, REFGUID, REFIID, IUnknown**)
+{
+    return E_NOTIMPL;
+}
+
+template <typename Derived, typename Interface>
+HRESULT CaptureSink<Derived, Interface>::AddStream(DWORD sourceStream, IMFMediaType* mediaType, IMFAttributes*,
+                                                   DWORD* sinkStream)
+{
+    const HRESULT hr = CheckFault(addStreamOperation_);
+    if (FAILED(hr)) return hr;
+    if (!mediaType) return E_INVALIDARG;
+    if (!IsVideoStream(sourceStream)) return MF_E_INVALIDSTREAMNUMBER;
+    std::lock_guard<std::mutex> lock(mutex_);
+    try {
+        streams_.push_back(SinkStream{sourceStream, ComPtr<IMFMediaType>::Share(mediaType)});
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    if (sinkStream) *sinkStream = static_cast<DWORD>(streams_.size() - 1);
+    return S_OK;
+}
+
+template <typename Derived, typename Interface>
+HRESULT CaptureSink<Derived, Interface>::Prepare()
+{
+    return E_NOTIMPL;
+}
+
+template <typename Derived, typename Interface>
+bool CaptureSink<Derived, Interface>::HasStream() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !streams_.empty();
+}
+
+template <typename Derived, typename Interface>
+ComPtr<IMFMediaType> CaptureSink<Derived, Interface>::StreamType() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return streams_.empty() ? nullptr : streams_.front().mediaType;
+}
+
+template class CaptureSink<PreviewSink, IMFCapturePreviewSink>;
+template class CaptureSink<PhotoSink, IMFCapturePhotoSink>;
+
+}  // namespace lumicap::virt
