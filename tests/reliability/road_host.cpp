@@ -3,8 +3,6 @@
 #include "platform/virtual/virtual_platform.h"
 #include "support/test_host.h"
 
-#include <algorithm>
-
 namespace lumicap::reliability {
 namespace {
 
@@ -44,20 +42,7 @@ void RoadHost::Handle(const MSG& msg)
 
 bool RoadHost::PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) return false;
-        // Short slices: some conditions (frames shown, engine state) change without a message.
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<long long>(left, 5)), QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, window_, 0, 0, PM_REMOVE)) {
-            Handle(msg);
-            if (done()) return true;
-        }
-    }
-    return true;
+    return testing::PumpWindowUntil(window_, done, [this](const MSG& msg) { Handle(msg); }, timeout);
 }
 
 bool RoadHost::PumpEvents(unsigned long long count, std::chrono::milliseconds timeout)
@@ -72,13 +57,7 @@ void RoadHost::PumpPending()
     while (PeekMessageW(&msg, window_, 0, 0, PM_REMOVE)) Handle(msg);
 }
 
-void RoadHost::Drain()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, window_, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_CAMERA_EVENT && msg.wParam) reinterpret_cast<IUnknown*>(msg.wParam)->Release();
-    }
-}
+void RoadHost::Drain() { testing::DiscardQueuedMessages(window_); }
 
 Text Wide(const char* ascii)
 {

@@ -59,6 +59,33 @@ void ResetModule()
     module.lastPhotoBuffer = nullptr;
 }
 
+bool PumpWindowUntil(HWND window, const std::function<bool()>& done, const std::function<void(const MSG&)>& handle,
+                     std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        // Short slices: some conditions (frames shown, engine state) change without a message.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<long long>(left, 5)), QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
+            handle(msg);
+            if (done()) return true;
+        }
+    }
+    return true;
+}
+
+void DiscardQueuedMessages(HWND window)
+{
+    MSG msg;
+    while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_CAMERA_EVENT && msg.wParam) reinterpret_cast<IUnknown*>(msg.wParam)->Release();
+    }
+}
+
 void HostTest::SetUp()
 {
     virt::Reset();
@@ -71,33 +98,21 @@ void HostTest::SetUp()
 void HostTest::TearDown()
 {
     ResetModule();
-    // Events still queued own a reference each: give them back.
-    MSG msg;
-    while (PeekMessageW(&msg, window_, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_CAMERA_EVENT && msg.wParam) reinterpret_cast<IUnknown*>(msg.wParam)->Release();
-    }
+    DiscardQueuedMessages(window_);
     DestroyWindow(window_);
     virt::Reset();
 }
 
 bool HostTest::PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) return false;
-        // Short slices: some conditions (frames shown, engine state) change without a message.
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<long long>(left, 5)), QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, window_, 0, 0, PM_REMOVE)) {
+    return PumpWindowUntil(
+        window_, done,
+        [&](const MSG& msg) {
             messages_.push_back(msg.message);
             if (msg.message == WM_CAMERA_PHOTO_READY && onPhotoReady_) onPhotoReady_();
             if (msg.message == WM_CAMERA_EVENT) RecordAndPassOn(msg.wParam);
-            if (done()) return true;
-        }
-    }
-    return true;
+        },
+        timeout);
 }
 
 bool HostTest::PumpUntilMessage(UINT message, std::chrono::milliseconds timeout)

@@ -32,6 +32,13 @@ std::vector<Text> ReadStringList(SAFEARRAY* list);
 // The module back to its state at load: no manager, no cameras, nothing logged or handed out.
 void ResetModule();
 
+// Pumps the window's queue, handing each message to handle, until done() holds or the timeout passes.
+// Returns done().
+bool PumpWindowUntil(HWND window, const std::function<bool()>& done, const std::function<void(const MSG&)>& handle,
+                     std::chrono::milliseconds timeout);
+// Empties the window's queue unread, giving back the event reference each WM_CAMERA_EVENT carries.
+void DiscardQueuedMessages(HWND window);
+
 class HostTest : public ::testing::Test {
 protected:
     void SetUp() override;

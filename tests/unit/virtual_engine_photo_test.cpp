@@ -169,6 +169,25 @@ TEST_F(VirtualEnginePhoto, ShowsTheFrameThePreviewIsAt)
     ExpectBars(photo, frame);
 }
 
+// A sensor delivers each frame once: photos asked for faster than frames come still differ.
+TEST_F(VirtualEnginePhoto, BackToBackPhotosShowFramesOfTheirOwn)
+{
+    StartEngine();
+    std::vector<uint64_t> frames;
+    for (int i = 0; i < 3; ++i) {
+        auto output = RecordingByteStream::Create();
+        SetPhotoOutput(SinkType(MFVideoFormat_RGB32, 64, 48).Get(), output.Get());
+        ASSERT_EQ(engine_->TakePhoto(), S_OK);
+        ASSERT_TRUE(callback_->WaitFor(MF_CAPTURE_ENGINE_PHOTO_TAKEN, nullptr, frames.size() + 1));
+        const DecodedJpeg photo = Decode(output->Data());
+        ASSERT_TRUE(photo.ok);
+        frames.push_back(CounterOf(photo));
+        ExpectBars(photo, frames.back());
+    }
+    // No preview runs, so no frame is drawn in between.
+    EXPECT_EQ(frames, (std::vector<uint64_t>{0, 1, 2}));
+}
+
 TEST_F(VirtualEnginePhoto, RefusedWithoutStreamOrOutput)
 {
     StartEngine();

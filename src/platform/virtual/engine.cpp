@@ -4,6 +4,7 @@
 #include "engine_registry.h"
 #include "jpeg_encoder.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -322,15 +323,17 @@ HRESULT CaptureEngine::WritePhoto()
     const HRESULT hr = ResolvePictureFormat(streamType.Get(), deviceType.Get(), &format);
     if (FAILED(hr)) return hr;
 
-    // The photo shows the frame the preview shows now (the last one drawn).
+    // The photo shows the frame the preview shows now (the last one drawn), unless an earlier photo
+    // showed it: like a sensor, the camera delivers each frame once, so back-to-back photos differ.
     const uint64_t frames = renderer_.FramesRendered();
-    const uint64_t frame = frames == 0 ? 0 : frames - 1;
+    const uint64_t frame = std::max(frames == 0 ? 0 : frames - 1, nextPhotoFrame_);
     try {
         photoPixels_.resize(static_cast<size_t>(format.width) * format.height);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
     RenderTestPattern(photoPixels_.data(), format.width, format.height, frame);
+    nextPhotoFrame_ = frame + 1;
     return EncodeJpeg(photoPixels_.data(), format.width, format.height, output.Get());
 }
 

@@ -78,6 +78,8 @@ private:
     // The frame a photo encodes; used only on the worker, and kept from one photo to the next so a
     // photo neither allocates nor faults in a whole frame.
     std::vector<uint32_t> photoPixels_;
+    // The first frame no photo has shown yet (worker thread only).
+    uint64_t nextPhotoFrame_ = 0;
 
     mutable std::mutex mutex_;
     bool initialized_ = false;
