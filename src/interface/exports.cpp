@@ -3,35 +3,12 @@
 #include "capture/capture_control.h"
 #include "discovery/camera_discovery.h"
 #include "interface/log.h"
+#include "platform/guarded_call.h"
 
 #include <lumicap/lumicap.h>
 
-#include <new>
-
-namespace {
-
-template <typename Operation>
-HRESULT Guarded(Operation&& operation) noexcept
-{
-    try {
-        return operation();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-}
-
-template <typename Operation>
-void GuardedVoid(Operation&& operation) noexcept
-{
-    Guarded([&] {
-        operation();
-        return S_OK;
-    });
-}
-
-}  // namespace
+using lumicap::Guarded;
+using lumicap::GuardedVoid;
 
 extern "C" {
 

@@ -1,6 +1,7 @@
 // The C control functions of the virtual build (include/lumicap/lumicap_virtual.h), over the C++
 // control API. Nothing may escape into the host, so allocation failures become E_OUTOFMEMORY.
 #include "frame_presenter.h"
+#include "platform/guarded_call.h"
 #include "virtual_platform.h"
 
 #include <lumicap/lumicap_virtual.h>
@@ -57,18 +58,6 @@ bool IsOperationName(const char* operation)
     return std::find(names.begin(), names.end(), operation) != names.end();
 }
 
-template <typename Operation>
-HRESULT Guarded(Operation&& operation) noexcept
-{
-    try {
-        return operation();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-}
-
 }  // namespace
 }  // namespace lumicap::virt
 
@@ -78,7 +67,7 @@ extern "C" {
 
 LUMICAP_VIRTUAL_API void WINAPI LumicapVirtualReset(void)
 {
-    virt::Guarded([] {
+    lumicap::Guarded([] {
         virt::Reset();
         return S_OK;
     });
@@ -86,7 +75,7 @@ LUMICAP_VIRTUAL_API void WINAPI LumicapVirtualReset(void)
 
 LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameras(const LumicapVirtualCamera* cameras, UINT32 count)
 {
-    return virt::Guarded([&] {
+    return lumicap::Guarded([&] {
         std::vector<virt::Camera> converted;
         const HRESULT hr = virt::ToCameras(cameras, count, converted);
         if (SUCCEEDED(hr)) virt::SetCameras(std::move(converted));
@@ -96,7 +85,7 @@ LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameras(const LumicapVirtual
 
 LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualAddCamera(const LumicapVirtualCamera* camera)
 {
-    return virt::Guarded([&] {
+    return lumicap::Guarded([&] {
         if (!camera) return E_POINTER;
         virt::Camera converted;
         const HRESULT hr = virt::ToCamera(*camera, converted);
@@ -108,7 +97,7 @@ LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualAddCamera(const LumicapVirtualC
 LUMICAP_VIRTUAL_API INT32 WINAPI LumicapVirtualRemoveCamera(LPCWSTR friendlyName)
 {
     INT32 removed = 0;
-    virt::Guarded([&] {
+    lumicap::Guarded([&] {
         if (friendlyName) removed = virt::RemoveCamera(virt::Text(friendlyName));
         return S_OK;
     });
@@ -117,7 +106,7 @@ LUMICAP_VIRTUAL_API INT32 WINAPI LumicapVirtualRemoveCamera(LPCWSTR friendlyName
 
 LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualFailOperation(const char* operation, HRESULT failure, UINT32 nth)
 {
-    return virt::Guarded([&] {
+    return lumicap::Guarded([&] {
         if (!operation) return E_POINTER;
         if (!FAILED(failure) || !virt::IsOperationName(operation)) return E_INVALIDARG;
         virt::FailOperation(operation, failure, nth);
