@@ -36,16 +36,17 @@ struct RecordedEvent {
     HRESULT status;
 };
 
-class RecordingCallback final : public IMFCaptureEngineOnEventCallback {
+// IUnknown for a test object of one interface: answers IUnknown and that interface, counts its
+// references and deletes itself at zero.
+template <typename Derived, typename Interface>
+class TestComObject : public Interface {
 public:
-    static ComPtr<RecordingCallback> Create() { return ComPtr<RecordingCallback>::Attach(new RecordingCallback()); }
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
         if (!object) return E_POINTER;
         *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IMFCaptureEngineOnEventCallback) return E_NOINTERFACE;
-        *object = static_cast<IMFCaptureEngineOnEventCallback*>(this);
+        if (iid != IID_IUnknown && iid != interfaceId_) return E_NOINTERFACE;
+        *object = static_cast<Interface*>(this);
         AddRef();
         return S_OK;
     }
@@ -53,9 +54,24 @@ public:
     ULONG STDMETHODCALLTYPE Release() override
     {
         const ULONG remaining = --refs_;
-        if (remaining == 0) delete this;
+        if (remaining == 0) delete static_cast<Derived*>(this);
         return remaining;
     }
+
+    ULONG References() const { return refs_; }
+
+protected:
+    explicit TestComObject(REFIID interfaceId) : interfaceId_(interfaceId) {}
+    ~TestComObject() = default;
+
+private:
+    const IID interfaceId_;
+    std::atomic<ULONG> refs_{1};
+};
+
+class RecordingCallback final : public TestComObject<RecordingCallback, IMFCaptureEngineOnEventCallback> {
+public:
+    static ComPtr<RecordingCallback> Create() { return ComPtr<RecordingCallback>::Attach(new RecordingCallback()); }
 
     HRESULT STDMETHODCALLTYPE OnEvent(IMFMediaEvent* event) override
     {
@@ -108,13 +124,11 @@ public:
         return changed_.wait_for(lock, kTimeout, [&] { return events_.size() >= count; });
     }
 
-    ULONG References() const { return refs_; }
-
 private:
-    RecordingCallback() = default;
+    friend class TestComObject<RecordingCallback, IMFCaptureEngineOnEventCallback>;
+    RecordingCallback() : TestComObject(IID_IMFCaptureEngineOnEventCallback) {}
     ~RecordingCallback() = default;
 
-    std::atomic<ULONG> refs_{1};
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::vector<RecordedEvent> events_;
@@ -123,7 +137,7 @@ private:
 
 // A write-only byte stream that keeps every chunk written to it. It can fail its nth Write, accept
 // at most a few bytes per Write, or accept nothing at all.
-class RecordingByteStream final : public IMFByteStream {
+class RecordingByteStream final : public TestComObject<RecordingByteStream, IMFByteStream> {
 public:
     static ComPtr<RecordingByteStream> Create()
     {
@@ -157,25 +171,6 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return writeCalls_;
     }
-    ULONG References() const { return refs_; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IMFByteStream) return E_NOINTERFACE;
-        *object = static_cast<IMFByteStream*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG remaining = --refs_;
-        if (remaining == 0) delete this;
-        return remaining;
-    }
-
     HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override
     {
         *capabilities = MFBYTESTREAM_IS_WRITABLE;
@@ -220,10 +215,10 @@ public:
     HRESULT STDMETHODCALLTYPE Close() override { return S_OK; }
 
 private:
-    RecordingByteStream() = default;
+    friend class TestComObject<RecordingByteStream, IMFByteStream>;
+    RecordingByteStream() : TestComObject(IID_IMFByteStream) {}
     ~RecordingByteStream() = default;
 
-    std::atomic<ULONG> refs_{1};
     mutable std::mutex mutex_;
     std::vector<BYTE> data_;
     std::vector<ULONG> chunks_;
