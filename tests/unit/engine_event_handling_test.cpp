@@ -1,6 +1,7 @@
 #include "support/test_host.h"
 
 #include "capture/capture_manager.h"
+#include "capture/posted_events.h"
 #include "platform/virtual/virtual_internal.h"
 
 namespace lumicap::testing {
@@ -151,6 +152,28 @@ TEST_F(EngineEventHandling, OtherMessageNumbersMissingManagerAndUnpostedEventsLe
     ::OnCaptureEvent(WM_CAMERA_EVENT, 0);
     EXPECT_TRUE(Manager().engine);
     event->Release();
+}
+
+// The record answers each posted event once, with the set-up that posted it last.
+TEST(PostedEventRecord, TakesEachEventOnceWithItsSetUp)
+{
+    PostedEvents record;
+    const uint64_t first = record.NewSetUp();
+    const uint64_t second = record.NewSetUp();
+    EXPECT_NE(first, second);
+    auto* a = reinterpret_cast<IMFMediaEvent*>(0x1000);
+    auto* b = reinterpret_cast<IMFMediaEvent*>(0x2000);
+    uint64_t setUp = 0;
+    EXPECT_FALSE(record.Take(a, &setUp));
+    ASSERT_TRUE(record.Add(a, first));
+    ASSERT_TRUE(record.Add(b, second));
+    // An address recorded again belongs to a new event now: the older record is gone.
+    ASSERT_TRUE(record.Add(a, second));
+    EXPECT_TRUE(record.Take(a, &setUp));
+    EXPECT_EQ(setUp, second);
+    EXPECT_FALSE(record.Take(a, &setUp));
+    EXPECT_TRUE(record.Take(b, nullptr));
+    EXPECT_FALSE(record.Take(b, nullptr));
 }
 
 // A host that passes one message on twice gives the event back once; the second pass changes nothing.
