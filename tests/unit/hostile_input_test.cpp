@@ -265,8 +265,8 @@ TEST_P(CameraName, CameraCalledSoIsListedIntactAndChosenExactly)
 {
     const Text& name = GetParam().name;
     virt::Camera odd;
-    odd.friendlyName = std::u16string(name.begin(), name.end());
-    odd.symbolicLink = u"\\\\?\\lumicap#odd";
+    odd.friendlyName = virt::WideString(name.begin(), name.end());
+    odd.symbolicLink = TEXT("\\\\?\\lumicap#odd");
     odd.category = virt::kCategoryVideoCamera;
     virt::Format format;
     format.width = 160;

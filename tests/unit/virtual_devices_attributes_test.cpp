@@ -183,7 +183,7 @@ TEST_F(VirtualAttributeStore, StringsReportLengthsAndNeedRoomForTheTerminator)
     EXPECT_EQ(store->GetString(kKeyA, buffer, 6, &length), kInsufficientBuffer);
     EXPECT_EQ(store->GetString(kKeyA, buffer, 7, &length), S_OK);
     EXPECT_EQ(length, 6u);
-    EXPECT_EQ(std::u16string(buffer), u"camera");
+    EXPECT_EQ(WideString(buffer), TEXT("camera"));
 
     LPWSTR allocated = nullptr;
     EXPECT_EQ(store->GetAllocatedString(kKeyA, &allocated, nullptr), E_POINTER);
@@ -192,7 +192,7 @@ TEST_F(VirtualAttributeStore, StringsReportLengthsAndNeedRoomForTheTerminator)
     EXPECT_EQ(length, 0u);
     EXPECT_EQ(allocated[0], 0);
     CoTaskMemFree(allocated);
-    EXPECT_EQ(ReadString(store.Get(), kKeyA), u"camera");
+    EXPECT_EQ(ReadString(store.Get(), kKeyA), TEXT("camera"));
 }
 
 TEST_F(VirtualAttributeStore, GetItemGivesTheCallerItsOwnDeepCopy)
@@ -212,9 +212,9 @@ TEST_F(VirtualAttributeStore, GetItemGivesTheCallerItsOwnDeepCopy)
     ASSERT_EQ(text.vt, VT_LPWSTR);
     ASSERT_EQ(guid.vt, VT_CLSID);
     ASSERT_EQ(unknown.vt, VT_UNKNOWN);
-    text.pwszVal[0] = u'N';
+    text.pwszVal[0] = TEXT('N');
     guid.puuid->Data1 = 0;
-    EXPECT_EQ(ReadString(store.Get(), kKeyA), u"name");
+    EXPECT_EQ(ReadString(store.Get(), kKeyA), TEXT("name"));
     GUID stored = GUID_NULL;
     EXPECT_EQ(store->GetGUID(kKeyB, &stored), S_OK);
     EXPECT_EQ(stored, kValueGuid);

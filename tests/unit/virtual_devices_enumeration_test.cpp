@@ -9,14 +9,14 @@ namespace {
 
 using VirtualDeviceEnumeration = VirtualDevicesTest;
 
-const std::u16string kFrontName = u"Lumicap Virtual Camera";
-const std::u16string kRearName = u"Lumicap Virtual Rear Camera";
+const WideString kFrontName = TEXT("Lumicap Virtual Camera");
+const WideString kRearName = TEXT("Lumicap Virtual Rear Camera");
 
-Camera NamedCamera(std::u16string name)
+Camera NamedCamera(WideString name)
 {
     Camera camera;
     camera.friendlyName = std::move(name);
-    camera.symbolicLink = u"\\\\?\\test#" + camera.friendlyName;
+    camera.symbolicLink = TEXT("\\\\?\\test#") + camera.friendlyName;
     camera.category = kCategoryVideoCamera;
     camera.formats = {Format{320, 240, MFVideoFormat_NV12, 15, 1}};
     return camera;
@@ -58,13 +58,13 @@ TEST_F(VirtualDeviceEnumeration, DefaultCamerasAreListedWithTheirDeviceAttribute
     const std::vector<ComPtr<IMFActivate>> activates = Enumerate();
     ASSERT_EQ(activates.size(), 2u);
     const GUID categories[] = {CLSID_VideoInputDeviceCategory, kCategoryVideoCamera};
-    const std::u16string names[] = {kFrontName, kRearName};
+    const WideString names[] = {kFrontName, kRearName};
     for (size_t i = 0; i < 2; ++i) {
         IMFActivate* activate = activates[i].Get();
         EXPECT_EQ(ReadString(activate, MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME), names[i]);
         EXPECT_EQ(ReadString(activate, MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_SYMBOLIC_LINK),
-                  u"\\\\?\\lumicap#virtual#" + std::u16string(1, char16_t(u'0' + i)) +
-                      u"#{e5323777-f976-4f5b-9b55-b94699c46e44}\\global");
+                  TEXT("\\\\?\\lumicap#virtual#") + WideString(1, static_cast<WCHAR>(TEXT('0') + i)) +
+                      TEXT("#{e5323777-f976-4f5b-9b55-b94699c46e44}\\global"));
         GUID category = GUID_NULL;
         GUID sourceType = GUID_NULL;
         EXPECT_EQ(activate->GetGUID(MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_CATEGORY, &category), S_OK);
@@ -179,7 +179,7 @@ TEST_F(VirtualDeviceEnumeration, ActivationsDoNotActivateButShutDownQuietly)
 
 TEST_F(VirtualDeviceEnumeration, ClearedFlagsLeaveDeviceAttributesOut)
 {
-    Camera camera = NamedCamera(u"Bare");
+    Camera camera = NamedCamera(TEXT("Bare"));
     camera.hasFriendlyName = false;
     camera.hasSymbolicLink = false;
     camera.hasCategory = false;
@@ -202,15 +202,15 @@ TEST_F(VirtualDeviceEnumeration, CamerasCanBeReplacedAddedAndRemoved)
 {
     SetCameras({});
     EXPECT_TRUE(Enumerate().empty());
-    AddCamera(NamedCamera(u"One"));
-    AddCamera(NamedCamera(u"Two"));
-    AddCamera(NamedCamera(u"One"));
-    EXPECT_EQ(EnumeratedNames(), (std::vector<std::u16string>{u"One", u"Two", u"One"}));
-    EXPECT_EQ(RemoveCamera(u"One"), 2);
-    EXPECT_EQ(EnumeratedNames(), std::vector<std::u16string>{u"Two"});
-    EXPECT_EQ(RemoveCamera(u"One"), 0);
+    AddCamera(NamedCamera(TEXT("One")));
+    AddCamera(NamedCamera(TEXT("Two")));
+    AddCamera(NamedCamera(TEXT("One")));
+    EXPECT_EQ(EnumeratedNames(), (std::vector<WideString>{TEXT("One"), TEXT("Two"), TEXT("One")}));
+    EXPECT_EQ(RemoveCamera(TEXT("One")), 2);
+    EXPECT_EQ(EnumeratedNames(), std::vector<WideString>{TEXT("Two")});
+    EXPECT_EQ(RemoveCamera(TEXT("One")), 0);
     Reset();
-    EXPECT_EQ(EnumeratedNames(), (std::vector<std::u16string>{kFrontName, kRearName}));
+    EXPECT_EQ(EnumeratedNames(), (std::vector<WideString>{kFrontName, kRearName}));
 }
 
 TEST_F(VirtualDeviceEnumeration, RemovingACameraUnplugsItForEveryHolderOnce)
@@ -221,7 +221,7 @@ TEST_F(VirtualDeviceEnumeration, RemovingACameraUnplugsItForEveryHolderOnce)
     const auto rear = CameraFromActivate(earlier[1].Get());
     std::atomic<int> heard{0};
     std::atomic<int> removedListenerCalls{0};
-    std::vector<std::u16string> namesSeenByListener;
+    std::vector<WideString> namesSeenByListener;
     front->AddUnplugListener([&] {
         ++heard;
         // Listeners run outside the platform's locks, so they may enumerate again.
@@ -233,10 +233,10 @@ TEST_F(VirtualDeviceEnumeration, RemovingACameraUnplugsItForEveryHolderOnce)
     EXPECT_EQ(RemoveCamera(kFrontName), 1);
     EXPECT_EQ(heard.load(), 1);
     EXPECT_EQ(removedListenerCalls.load(), 0);
-    EXPECT_EQ(namesSeenByListener, std::vector<std::u16string>{kRearName});
+    EXPECT_EQ(namesSeenByListener, std::vector<WideString>{kRearName});
     EXPECT_FALSE(front->IsPlugged());
     EXPECT_TRUE(rear->IsPlugged());
-    EXPECT_EQ(EnumeratedNames(), std::vector<std::u16string>{kRearName});
+    EXPECT_EQ(EnumeratedNames(), std::vector<WideString>{kRearName});
 
     front->Unplug();
     EXPECT_EQ(heard.load(), 1);

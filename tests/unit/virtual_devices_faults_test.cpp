@@ -180,7 +180,8 @@ void CallEveryStoreMethod()
     }
     type->GetMajorType(&guid);
     type->IsCompressedFormat(&flag);
-    type->IsEqual(type.Get(), &u32);
+    DWORD equalFlags = 0;
+    type->IsEqual(type.Get(), &equalFlags);
     type->GetRepresentation(GUID_NULL, &object);
     type->FreeRepresentation(GUID_NULL, nullptr);
     activates[0]->ActivateObject(IID_IUnknown, &object);

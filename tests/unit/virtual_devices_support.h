@@ -42,12 +42,12 @@ inline ComPtr<IMFMediaType> NewMediaType()
     return mediaType;
 }
 
-inline std::u16string ReadString(IMFAttributes* attributes, REFGUID key)
+inline WideString ReadString(IMFAttributes* attributes, REFGUID key)
 {
     LPWSTR text = nullptr;
     UINT32 length = 0;
-    if (FAILED(attributes->GetAllocatedString(key, &text, &length))) return u"<missing>";
-    std::u16string result(text, text + length);
+    if (FAILED(attributes->GetAllocatedString(key, &text, &length))) return TEXT("<missing>");
+    WideString result(text, text + length);
     CoTaskMemFree(text);
     return result;
 }
@@ -66,9 +66,9 @@ inline std::vector<ComPtr<IMFActivate>> Enumerate(REFGUID sourceType = MF_DEVSOU
     return activates;
 }
 
-inline std::vector<std::u16string> EnumeratedNames()
+inline std::vector<WideString> EnumeratedNames()
 {
-    std::vector<std::u16string> names;
+    std::vector<WideString> names;
     for (const auto& activate : Enumerate()) {
         names.push_back(ReadString(activate.Get(), MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME));
     }

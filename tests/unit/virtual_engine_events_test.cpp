@@ -134,7 +134,7 @@ TEST_F(VirtualEngineEvents, HostCallsRaceWithUnplugAndControl)
     });
     std::thread unplugger([&] {
         ASSERT_TRUE(WaitUntil([] { return GetEngineState().framesRendered >= 3; }));
-        EXPECT_EQ(RemoveCamera(u"Small Test Camera"), 1);
+        EXPECT_EQ(RemoveCamera(TEXT("Small Test Camera")), 1);
     });
     unsigned refusedAfterUnplug = 0;
     for (int i = 0; i < 100000 && refusedAfterUnplug < 20; ++i) {

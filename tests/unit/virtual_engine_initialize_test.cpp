@@ -101,7 +101,7 @@ TEST_F(VirtualEngineInitialize, AlreadyUnpluggedCameraReportsInvalidatedDevice)
     engine_ = NewEngine();
     ComPtr<IMFActivate> camera = CameraActivate();
     ASSERT_TRUE(engine_ && camera);
-    ASSERT_EQ(RemoveCamera(u"Small Test Camera"), 1);
+    ASSERT_EQ(RemoveCamera(TEXT("Small Test Camera")), 1);
     ASSERT_EQ(engine_->Initialize(callback_.Get(), nullptr, nullptr, camera.Get()), S_OK);
     RecordedEvent initialized{};
     ASSERT_TRUE(callback_->WaitFor(MF_CAPTURE_ENGINE_INITIALIZED, &initialized));

@@ -188,7 +188,7 @@ TEST_F(VirtualEnginePreview, UnplugStopsRenderingAndReportsAnInvalidatedDevice)
     StartEngine();
     StartPreviewAt(32, 24, 60);
     ASSERT_TRUE(WaitUntil([&] { return LumicapGetFrameCount(window_) >= 2; }));
-    ASSERT_EQ(RemoveCamera(u"Small Test Camera"), 1);
+    ASSERT_EQ(RemoveCamera(TEXT("Small Test Camera")), 1);
     RecordedEvent error{};
     ASSERT_TRUE(callback_->WaitFor(MF_CAPTURE_ENGINE_ERROR, &error));
     EXPECT_EQ(error.status, MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED);

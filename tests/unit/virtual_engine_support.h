@@ -240,11 +240,11 @@ inline Format MakeFormat(UINT32 width, UINT32 height, const GUID& subtype, UINT3
 }
 
 // A camera with small formats, so previews stay cheap under the sanitizers.
-inline Camera SmallCamera(const std::u16string& name = u"Small Test Camera")
+inline Camera SmallCamera(const WideString& name = TEXT("Small Test Camera"))
 {
     Camera camera;
     camera.friendlyName = name;
-    camera.symbolicLink = u"\\\\?\\lumicap#test#" + name;
+    camera.symbolicLink = TEXT("\\\\?\\lumicap#test#") + name;
     camera.category = CLSID_VideoInputDeviceCategory;
     camera.formats = {MakeFormat(160, 120, MFVideoFormat_YUY2, 30, 1), MakeFormat(96, 64, MFVideoFormat_NV12, 60, 1),
                       MakeFormat(320, 240, MFVideoFormat_MJPG, 15, 1)};
