@@ -46,6 +46,24 @@ std::vector<Text> ReadStringList(SAFEARRAY* list)
     return strings;
 }
 
+std::vector<Text> CameraList()
+{
+    SAFEARRAY* list = nullptr;
+    ::GetCameraList(&list);
+    std::vector<Text> names = ReadStringList(list);
+    SafeArrayDestroy(list);
+    return names;
+}
+
+std::vector<Text> MediaTypeList()
+{
+    SAFEARRAY* list = nullptr;
+    ::GetMediaTypeList(&list);
+    std::vector<Text> lines = ReadStringList(list);
+    SafeArrayDestroy(list);
+    return lines;
+}
+
 void ResetModule()
 {
     ModuleState& module = Module();

@@ -29,6 +29,10 @@ Text T(const char* ascii);
 // The strings of a SAFEARRAY of BSTR; checks it is one-dimensional with lower bound 0.
 std::vector<Text> ReadStringList(SAFEARRAY* list);
 
+// GetCameraList and GetMediaTypeList, read and destroyed.
+std::vector<Text> CameraList();
+std::vector<Text> MediaTypeList();
+
 // The module back to its state at load: no manager, no cameras, nothing logged or handed out.
 void ResetModule();
 

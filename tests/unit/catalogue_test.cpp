@@ -56,15 +56,6 @@ TEST(CatalogueWidening, BytesAbove127AreSignExtended)
     EXPECT_EQ(lines[1], Text());
 }
 
-std::vector<Text> MediaTypeList()
-{
-    SAFEARRAY* list = nullptr;
-    ::GetMediaTypeList(&list);
-    std::vector<Text> lines = ReadStringList(list);
-    SafeArrayDestroy(list);
-    return lines;
-}
-
 using Catalogue = HostTest;
 
 TEST_F(Catalogue, DefaultCameraListsItsSixFormatsInOrder)

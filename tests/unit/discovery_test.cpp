@@ -15,15 +15,6 @@ virt::Camera MakeCamera(const char* name, GUID category = CLSID_VideoInputDevice
     return camera;
 }
 
-std::vector<Text> CameraList()
-{
-    SAFEARRAY* list = nullptr;
-    ::GetCameraList(&list);
-    std::vector<Text> names = ReadStringList(list);
-    SafeArrayDestroy(list);
-    return names;
-}
-
 using Discovery = HostTest;
 
 TEST_F(Discovery, DefaultCamerasAreListedWithTheirLogLines)

@@ -110,15 +110,6 @@ protected:
         ASSERT_TRUE(PumpUntil([] { return !Module().theManager->isPhotoPending; }));
     }
 
-    std::vector<Text> MediaTypes()
-    {
-        SAFEARRAY* list = nullptr;
-        ::GetMediaTypeList(&list);
-        std::vector<Text> lines = ReadStringList(list);
-        SafeArrayDestroy(list);
-        return lines;
-    }
-
     // The subtype of the current format of the newest engine's camera, read without counting.
     static GUID OpenedSubtype()
     {
@@ -258,7 +249,7 @@ TEST_P(CameraName, UnknownNameKeepsTheCameraChosenBefore)
     ASSERT_EQ(LogLines().size(), 1u);
     EXPECT_EQ(LogLines()[0], T("InitializeCamera: ") + name) << "the name is logged whole";
     EXPECT_EQ(OpenedSubtype(), MFVideoFormat_NV12) << "still the rear camera";
-    EXPECT_EQ(MediaTypes().size(), 2u);
+    EXPECT_EQ(MediaTypeList().size(), 2u);
 }
 
 TEST_P(CameraName, CameraCalledSoIsListedIntactAndChosenExactly)
@@ -287,7 +278,7 @@ TEST_P(CameraName, CameraCalledSoIsListedIntactAndChosenExactly)
     ASSERT_EQ(::InitializeCamera(name.c_str()), S_OK);
     ASSERT_TRUE(PumpUntilMessage(WM_CAMERA_READY));
     EXPECT_EQ(OpenedSubtype(), MFVideoFormat_RGB24);
-    EXPECT_EQ(MediaTypes(), std::vector<Text>{T("160 X 120  FPS 30")});
+    EXPECT_EQ(MediaTypeList(), std::vector<Text>{T("160 X 120  FPS 30")});
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, CameraName, ::testing::ValuesIn(HostileNames()),
@@ -314,7 +305,7 @@ TEST_P(PreviewIndex, StartsNothingAndANewSetUpStartsProperly)
     EXPECT_FALSE(Manager().isPreviewing);
     EXPECT_EQ(virt::OperationCount("IMFCaptureEngine::StartPreview"), 0u);
     // The list is still there to choose from again.
-    EXPECT_FALSE(MediaTypes().empty());
+    EXPECT_FALSE(MediaTypeList().empty());
 
     OpenCamera(c.camera);
     ClearMessages();
@@ -455,7 +446,7 @@ protected:
     {
         ::SetLogCallback(RecordLog);
         LogLines().clear();
-        EXPECT_TRUE(MediaTypes().empty());
+        EXPECT_TRUE(MediaTypeList().empty());
         EXPECT_EQ(::StartPreview(0, window_), MF_E_NOT_INITIALIZED);
         ::TakePhotoAsync();
         EXPECT_FALSE(SleepsOnStateEvent([] { ::StopPreview(); }));
@@ -515,7 +506,7 @@ TEST_P(Unplug, EndsTheSetUpCleanlyAndTheOtherCameraStillOpens)
     ClearMessages();
     ASSERT_EQ(::InitializeCamera(kRear.c_str()), S_OK);
     ASSERT_TRUE(PumpUntilMessage(WM_CAMERA_READY));
-    EXPECT_EQ(MediaTypes().size(), 2u);
+    EXPECT_EQ(MediaTypeList().size(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stages, Unplug,
@@ -548,7 +539,7 @@ TEST_P(StaleEvent, LeavesTheNewSetUpAlone)
     ASSERT_TRUE(Manager().engine);
     EXPECT_FALSE(Manager().isPreviewing);
     EXPECT_FALSE(Manager().isPhotoPending);
-    EXPECT_EQ(MediaTypes(), (std::vector<Text>{T("640 X 480 NV12 FPS 15"), T("2592 X 1944 MJPG FPS 5")}));
+    EXPECT_EQ(MediaTypeList(), (std::vector<Text>{T("640 X 480 NV12 FPS 15"), T("2592 X 1944 MJPG FPS 5")}));
     ClearMessages();
     ASSERT_EQ(::StartPreview(0, window_), S_OK);
     ASSERT_TRUE(PumpUntilEngineEvent(MF_CAPTURE_ENGINE_PREVIEW_STARTED));

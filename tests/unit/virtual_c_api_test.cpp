@@ -11,24 +11,6 @@
 namespace lumicap::testing {
 namespace {
 
-std::vector<Text> CameraList()
-{
-    SAFEARRAY* list = nullptr;
-    ::GetCameraList(&list);
-    std::vector<Text> names = ReadStringList(list);
-    SafeArrayDestroy(list);
-    return names;
-}
-
-std::vector<Text> MediaTypeList()
-{
-    SAFEARRAY* list = nullptr;
-    ::GetMediaTypeList(&list);
-    std::vector<Text> lines = ReadStringList(list);
-    SafeArrayDestroy(list);
-    return lines;
-}
-
 const std::vector<Text> kDefaultNames = {T("Lumicap Virtual Camera"), T("Lumicap Virtual Rear Camera")};
 
 const LumicapVirtualFormat kFormats[] = {{1024, 768, MFVideoFormat_YUY2, 30, 1},

@@ -4,6 +4,8 @@
 
 #include <lumicap/lumicap.h>
 
+#include <shellapi.h>
+
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -112,6 +114,17 @@ bool Resolve(HMODULE module, const char* name, Function& function)
     // GetProcAddress hands out a generic FARPROC; the header's declaration gives the real type.
     function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
     return Check(function != nullptr, std::string("export ") + name + " resolves by its plain name");
+}
+
+// The DLL named on the command line, or lumicap.dll beside the program.
+inline std::wstring DllPath()
+{
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring path = L"lumicap.dll";
+    if (arguments && count > 1) path = arguments[1];
+    LocalFree(arguments);
+    return path;
 }
 
 // LoadLibraryW, then each of the eleven exports; every step is a check of its own.

@@ -148,16 +148,6 @@ void CheckLoggingOff(const Library& lib)
     if (names) SafeArrayDestroy(names);
 }
 
-std::wstring DllPath()
-{
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring path = L"lumicap.dll";
-    if (arguments && count > 1) path = arguments[1];
-    LocalFree(arguments);
-    return path;
-}
-
 void RunChecks()
 {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

@@ -574,16 +574,6 @@ void CheckWithoutFrames()
           "LumicapVirtualGetLatestFrame without a width pointer returns E_POINTER");
 }
 
-std::wstring DllPath()
-{
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring path = L"lumicap.dll";
-    if (arguments && count > 1) path = arguments[1];
-    LocalFree(arguments);
-    return path;
-}
-
 void RunRoad()
 {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
