@@ -35,11 +35,19 @@ extern "C" {
 #endif
 
 /* Posted to the event window. WM_CAMERA_EVENT carries an engine event in wParam that belongs to
- * the message: pass the message number and wParam to OnCaptureEvent exactly once. The two notices
- * come before the WM_CAMERA_EVENT of the same engine event. */
+ * the message: pass the message number and wParam to OnCaptureEvent exactly once. The notices come
+ * before the WM_CAMERA_EVENT of the same engine event, in the order notice, WM_CAMERA_ERROR,
+ * WM_CAMERA_EVENT; they need nothing of the host. */
 #define WM_CAMERA_EVENT 0x8001       /* WM_APP + 1 */
-#define WM_CAMERA_READY 0x8002       /* the camera finished initialising (successfully or not) */
-#define WM_CAMERA_PHOTO_READY 0x8003 /* a photo can be fetched with GetLastPhoto */
+#define WM_CAMERA_READY 0x8002       /* the camera finished initialising; lParam: its HRESULT (0 = S_OK) */
+#define WM_CAMERA_PHOTO_READY 0x8003 /* a photo can be fetched with GetLastPhoto; lParam: its HRESULT */
+#define WM_CAMERA_ERROR 0x8004       /* something failed: wParam one of LUMICAP_ERROR_*, lParam the HRESULT */
+
+/* What failed, in the wParam of WM_CAMERA_ERROR. */
+#define LUMICAP_ERROR_INITIALIZE 1 /* the camera could not be initialised (e.g. access denied) */
+#define LUMICAP_ERROR_PREVIEW 2    /* the preview failed to start or stop (e.g. camera in use) */
+#define LUMICAP_ERROR_PHOTO 3      /* a photo request was refused, or the photo failed */
+#define LUMICAP_ERROR_CAMERA 4     /* the camera set-up ended (unplugged, taken over, device lost) */
 
 /* Receives one UTF-16 line per step; the text is valid only during the call. */
 typedef void(WINAPI* LogCallback)(LPCWSTR text);
