@@ -1,4 +1,5 @@
-// Lumicap for .NET: P/Invoke declarations of lumicap.dll's eleven exports and the three messages.
+// Lumicap for .NET: P/Invoke declarations of lumicap.dll's eleven exports, its four messages and
+// the error codes cameras report most often.
 //
 // Add this file to a project (or build it as a library) and put lumicap.dll beside the program,
 // built for the same architecture as the process (x64 or x86). The rules of lumicap.h apply: every
@@ -14,10 +15,26 @@ namespace LumicapInterop
     {
         const string Library = "lumicap";
 
-        // Posted to the event window given to CreateInstance (WM_APP + 1, + 2, + 3).
+        // Posted to the event window given to CreateInstance (WM_APP + 1 to + 4). The notices'
+        // LParam is the HRESULT of what they announce (0 on success).
         public const int WM_CAMERA_EVENT = 0x8001;
         public const int WM_CAMERA_READY = 0x8002;
         public const int WM_CAMERA_PHOTO_READY = 0x8003;
+        // WParam: what failed (LUMICAP_ERROR_*), LParam: the HRESULT, e.g. for Describe.
+        public const int WM_CAMERA_ERROR = 0x8004;
+
+        public const int LUMICAP_ERROR_INITIALIZE = 1;
+        public const int LUMICAP_ERROR_PREVIEW = 2;
+        public const int LUMICAP_ERROR_PHOTO = 3;
+        public const int LUMICAP_ERROR_CAMERA = 4;
+
+        // What real cameras report most often.
+        public const int MF_E_HW_MFT_FAILED_START_STREAMING = unchecked((int)0xC00D3704);
+        public const int E_ACCESSDENIED = unchecked((int)0x80070005);
+        public const int MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED = unchecked((int)0xC00D3EA2);
+        public const int MF_E_VIDEO_RECORDING_DEVICE_PREEMPTED = unchecked((int)0xC00D3EA3);
+        public const int DXGI_ERROR_DEVICE_REMOVED = unchecked((int)0x887A0005);
+        public const int MF_E_NO_CAPTURE_DEVICES_AVAILABLE = unchecked((int)0xC00DABE0);
 
         // Results of InitializeCamera and StartPreview besides S_OK (0).
         public const int MF_E_NOT_INITIALIZED = unchecked((int)0xC00D36B6);
@@ -73,6 +90,37 @@ namespace LumicapInterop
         // Message.Msg and Message.WParam of a WM_CAMERA_EVENT, as a WndProc receives them.
         [DllImport(Library, CallingConvention = CallingConvention.StdCall)]
         public static extern void OnCaptureEvent(uint message, IntPtr wParam);
+
+        // A sentence for a person: what failed, why in words where the code is a known one, and the code.
+        public static string Describe(int kind, int status)
+        {
+            string what;
+            switch (kind)
+            {
+                case LUMICAP_ERROR_INITIALIZE: what = "The camera could not be opened"; break;
+                case LUMICAP_ERROR_PREVIEW: what = "The preview could not be started"; break;
+                case LUMICAP_ERROR_PHOTO: what = "The photo could not be taken"; break;
+                case LUMICAP_ERROR_CAMERA: what = "The camera stopped working"; break;
+                default: what = "The camera reported an error"; break;
+            }
+            string why = Reason(status);
+            return what + (why != null ? ": " + why : "") + " (error 0x" + status.ToString("X8") + ").";
+        }
+
+        // The known codes in words, or null.
+        public static string Reason(int status)
+        {
+            switch (status)
+            {
+                case MF_E_HW_MFT_FAILED_START_STREAMING: return "it is in use by another application";
+                case E_ACCESSDENIED: return "camera access is turned off in Settings > Privacy > Camera";
+                case MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED: return "it was unplugged";
+                case MF_E_VIDEO_RECORDING_DEVICE_PREEMPTED: return "another application has taken it over";
+                case DXGI_ERROR_DEVICE_REMOVED: return "the graphics device was reset";
+                case MF_E_NO_CAPTURE_DEVICES_AVAILABLE: return "no camera is attached";
+                default: return null;
+            }
+        }
 
         // Registers the log function (null switches logging off) and keeps it alive while it is.
         public static void SetLogCallback(LogCallback callback)

@@ -86,6 +86,31 @@ LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualFailOperation(const char* opera
 /* Forgets every injected failure that has not happened yet. */
 LUMICAP_VIRTUAL_API void WINAPI LumicapVirtualClearFaults(void);
 
+/* How a camera behaves when a camera set-up opens it, as real cameras fail. */
+#define LUMICAP_VIRTUAL_CAMERA_NORMAL 0
+/* Another application streams from it: StartPreview is accepted, then MF_CAPTURE_ENGINE_PREVIEW_STARTED
+ * reports MF_E_HW_MFT_FAILED_START_STREAMING (0xC00D3704) and the engine reports
+ * MF_CAPTURE_ENGINE_ERROR with the same code. */
+#define LUMICAP_VIRTUAL_CAMERA_BUSY 1
+/* Camera access is turned off in the privacy settings: MF_CAPTURE_ENGINE_INITIALIZED reports
+ * E_ACCESSDENIED (0x80070005) and that engine refuses every later request with MF_E_INVALIDREQUEST. */
+#define LUMICAP_VIRTUAL_CAMERA_DENIED 2
+
+/* Applies the condition to every camera set-up opened on a camera of this friendly name from now
+ * on, until set back to LUMICAP_VIRTUAL_CAMERA_NORMAL or LumicapVirtualReset. Returns S_OK,
+ * E_POINTER for a null name, E_INVALIDARG for an unknown condition, HRESULT_FROM_WIN32(ERROR_NOT_FOUND)
+ * when no attached camera has the name. */
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameraCondition(LPCWSTR friendlyName, UINT32 condition);
+
+/* The newest live engine reports MF_CAPTURE_ENGINE_ERROR with this status, as a camera taken over
+ * (MF_E_VIDEO_RECORDING_DEVICE_PREEMPTED) or a lost graphics device (DXGI_ERROR_DEVICE_REMOVED)
+ * does. Returns S_OK, or HRESULT_FROM_WIN32(ERROR_NOT_FOUND) when no engine is running. */
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualRaiseEngineError(HRESULT status);
+
+/* The next engine event of this extended type (MF_CAPTURE_ENGINE_INITIALIZED, ..._PREVIEW_STARTED,
+ * ..._PHOTO_TAKEN, ...) reports status instead of S_OK. Returns S_OK, or E_POINTER for a null type. */
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetNextEventStatus(const GUID* extendedType, HRESULT status);
+
 /* How many preview frames the library has drawn into the window (0 for a window it never drew into).
  * Read from what the preview handed to the window, not from the screen. */
 LUMICAP_VIRTUAL_API UINT64 WINAPI LumicapVirtualGetFrameCount(HWND window);

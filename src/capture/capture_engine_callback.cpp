@@ -28,19 +28,56 @@ ULONG CaptureManager::CaptureEngineCB::Release()
     return static_cast<ULONG>(count);
 }
 
+namespace {
+
+// What WM_CAMERA_ERROR reports for a failed event of this type; other types and events whose type
+// cannot be read count as a camera failure.
+WPARAM ErrorKind(REFGUID type, bool typeKnown)
+{
+    if (!typeKnown) return LUMICAP_ERROR_CAMERA;
+    if (IsEqualGUID(type, MF_CAPTURE_ENGINE_INITIALIZED)) return LUMICAP_ERROR_INITIALIZE;
+    if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STARTED) || IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STOPPED)) {
+        return LUMICAP_ERROR_PREVIEW;
+    }
+    if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PHOTO_TAKEN)) return LUMICAP_ERROR_PHOTO;
+    return LUMICAP_ERROR_CAMERA;
+}
+
+LPARAM StatusParam(HRESULT status) { return static_cast<LPARAM>(status); }
+
+}  // namespace
+
+// The notice first, then WM_CAMERA_ERROR: a host that waits for the notice learns the outcome from
+// its lParam, one that waits for errors sees what failed.
+void CaptureManager::CaptureEngineCB::PostNotices(REFGUID type, bool typeKnown, HRESULT status) const
+{
+    if (typeKnown && IsEqualGUID(type, MF_CAPTURE_ENGINE_INITIALIZED)) {
+        PostMessageW(eventWindow, WM_CAMERA_READY, 0, StatusParam(status));
+    } else if (typeKnown && IsEqualGUID(type, MF_CAPTURE_ENGINE_PHOTO_TAKEN)) {
+        PostMessageW(eventWindow, WM_CAMERA_PHOTO_READY, 0, StatusParam(status));
+    }
+    const bool engineError = typeKnown && IsEqualGUID(type, MF_CAPTURE_ENGINE_ERROR);
+    // An engine error ends the set-up whatever its status says, so it is never reported as success.
+    if (engineError) {
+        PostMessageW(eventWindow, WM_CAMERA_ERROR, LUMICAP_ERROR_CAMERA, StatusParam(FAILED(status) ? status : E_FAIL));
+    } else if (FAILED(status)) {
+        PostMessageW(eventWindow, WM_CAMERA_ERROR, ErrorKind(type, typeKnown), StatusParam(status));
+    }
+}
+
 HRESULT CaptureManager::CaptureEngineCB::OnEvent(IMFMediaEvent* event)
 {
     // Without an event window a message would go to this thread's own queue, which nobody reads.
     if (!event || !eventWindow) return S_OK;
-    GUID type = GUID_NULL;
-    if (SUCCEEDED(event->GetExtendedType(&type))) {
-        if (IsEqualGUID(type, MF_CAPTURE_ENGINE_INITIALIZED)) {
-            PostMessageW(eventWindow, WM_CAMERA_READY, 0, 0);
-        } else if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PHOTO_TAKEN)) {
-            PostMessageW(eventWindow, WM_CAMERA_PHOTO_READY, 0, 0);
-        }
+    if (!retired.load(std::memory_order_acquire)) {
+        GUID type = GUID_NULL;
+        const bool typeKnown = SUCCEEDED(event->GetExtendedType(&type));
+        HRESULT status = S_OK;
+        const HRESULT hr = event->GetStatus(&status);
+        PostNotices(type, typeKnown, FAILED(hr) ? hr : status);
     }
-    if (!ThePostedEvents().Add(event, setUp)) return E_OUTOFMEMORY;
+    // The record has room reserved for every message the queue can hold, so this never fails.
+    ThePostedEvents().Add(event, setUp);
     // The reference travels with the message; if the message cannot be posted nobody will give it back.
     event->AddRef();
     if (!PostMessageW(eventWindow, WM_CAMERA_EVENT, reinterpret_cast<WPARAM>(event), 0)) {

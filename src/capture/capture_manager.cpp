@@ -25,6 +25,18 @@ HRESULT LastErrorResult()
     return FAILED(hr) ? hr : E_FAIL;
 }
 
+// Engine threads call the callback, and may still run its code after the last reference goes: once
+// the library has handed one to an engine it must never be unloaded. Pinning cannot be undone, so a
+// failure is only retried by the next set-up.
+void PinLibrary()
+{
+    static bool pinned = false;
+    if (pinned) return;
+    HMODULE module = nullptr;
+    pinned = GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                reinterpret_cast<LPCWSTR>(&PinLibrary), &module) != FALSE;
+}
+
 }  // namespace
 
 CaptureManager::~CaptureManager() = default;
@@ -65,8 +77,11 @@ HRESULT CaptureManager::InitializeEngine(IMFActivate* camera)
     stateEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!stateEvent) return LastErrorResult();
 
+    // Reserved now, so the callback can always record what it posts.
+    if (!ThePostedEvents().Reserve()) return E_OUTOFMEMORY;
     callback = ComPtr<CaptureEngineCB>::Attach(NewNoThrow<CaptureEngineCB>(eventWindow, ThePostedEvents().NewSetUp()));
     if (!callback) return E_OUTOFMEMORY;
+    PinLibrary();
 
     previewWindow = nullptr;
 
@@ -95,6 +110,7 @@ void CaptureManager::ReleaseEngine()
     stateEvent.Close();
     previewSink.Reset();
     engine.Reset();
+    if (callback) callback->Retire();
     callback.Reset();
     if (module.deviceManager) module.deviceManager->ResetDevice(module.d3dDevice.Get(), module.resetToken);
     module.d3dDevice.Reset();

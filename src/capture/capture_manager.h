@@ -27,12 +27,19 @@ public:
         ULONG STDMETHODCALLTYPE Release() override;
         HRESULT STDMETHODCALLTYPE OnEvent(IMFMediaEvent* event) override;
 
+        // Called when the set-up it serves is torn down: from then on its events reach the host only
+        // as WM_CAMERA_EVENT, with no notice that could be taken for the new set-up's.
+        void Retire() { retired.store(true, std::memory_order_release); }
+
         // The engine set-up this callback serves, as its events are recorded.
         const uint64_t setUp;
 
     private:
+        void PostNotices(REFGUID type, bool typeKnown, HRESULT status) const;
+
         std::atomic<LONG> refCount{1};
         const HWND eventWindow;
+        std::atomic<bool> retired{false};
     };
 
     explicit CaptureManager(HWND eventWindow) : eventWindow(eventWindow) {}

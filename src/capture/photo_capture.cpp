@@ -68,7 +68,9 @@ void TakePhotoAsync()
         return;
     }
     if (!manager->isPreviewing) return;
-    manager->CapturePhoto();
+    const HRESULT hr = manager->CapturePhoto();
+    // No WM_CAMERA_PHOTO_READY will come for a refused request: a host waiting for one hears why.
+    if (FAILED(hr) && manager->eventWindow) PostMessageW(manager->eventWindow, WM_CAMERA_ERROR, LUMICAP_ERROR_PHOTO, static_cast<LPARAM>(hr));
     EmitLog(TEXT("TakePhoto"));
 }
 

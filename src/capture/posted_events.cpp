@@ -13,7 +13,18 @@ uint64_t PostedEvents::NewSetUp()
     return ++lastSetUp_;
 }
 
-bool PostedEvents::Add(IMFMediaEvent* event, uint64_t setUp)
+bool PostedEvents::Reserve()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    try {
+        events_.reserve(kCapacity);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+void PostedEvents::Add(IMFMediaEvent* event, uint64_t setUp)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto found = std::find_if(events_.begin(), events_.end(), [&](const auto& e) { return e.first == event; });
@@ -21,14 +32,16 @@ bool PostedEvents::Add(IMFMediaEvent* event, uint64_t setUp)
     // object freed, so its record is the new event's now.
     if (found != events_.end()) {
         found->second = setUp;
-        return true;
+        return;
     }
-    try {
-        events_.emplace_back(event, setUp);
-    } catch (const std::bad_alloc&) {
-        return false;
+    if (events_.size() == events_.capacity()) {
+        try {
+            events_.reserve(events_.capacity() * 2 + 1);
+        } catch (const std::bad_alloc&) {
+            events_.erase(events_.begin());
+        }
     }
-    return true;
+    events_.emplace_back(event, setUp);
 }
 
 bool PostedEvents::Take(IMFMediaEvent* event, uint64_t* setUp)

@@ -98,6 +98,12 @@ bool IsHandlersTypeRead(const Fault& fault)
     return fault.operation == "IMFMediaEvent::GetExtendedType" && fault.occurrence == 1;
 }
 
+// Likewise the status: the callback reads it for the notices, then the library to apply the event.
+bool IsHandlersStatusRead(const Fault& fault)
+{
+    return fault.operation == "IMFMediaEvent::GetStatus" && fault.occurrence == 1;
+}
+
 // The log of GetCameraList with one camera attribute unreadable: its value shows empty (the category
 // as GUID_NULL, whose name is not logged).
 void ExpectUnreadableCameraAttribute(std::vector<Text>& log, const Text& prefix, unsigned camera, const Text& shown)
@@ -209,7 +215,7 @@ void PredictPreview(RoadRecord& expected, const Fault& fault)
     if (fault.operation == "IMFCaptureSource::SetCurrentDeviceMediaType") return;
     if (IsEventRead(fault)) {
         // An answer whose status cannot be read counts as a failed start.
-        if (fault.operation == "IMFMediaEvent::GetStatus") ExpectNoPreviewAfterStart(expected);
+        if (IsHandlersStatusRead(fault)) ExpectNoPreviewAfterStart(expected);
         return;
     }
     expected.preview = kFailure;

@@ -127,6 +127,7 @@ bool HostTest::PumpUntil(const std::function<bool()>& done, std::chrono::millise
         window_, done,
         [&](const MSG& msg) {
             messages_.push_back(msg.message);
+            if (msg.message != WM_CAMERA_EVENT) notices_.push_back(msg);
             if (msg.message == WM_CAMERA_PHOTO_READY && onPhotoReady_) onPhotoReady_();
             if (msg.message == WM_CAMERA_EVENT) RecordAndPassOn(msg.wParam);
         },

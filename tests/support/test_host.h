@@ -61,9 +61,12 @@ protected:
     void ClearMessages()
     {
         messages_.clear();
+        notices_.clear();
         engineEvents_.clear();
     }
     const std::vector<UINT>& Messages() const { return messages_; }
+    // The messages other than WM_CAMERA_EVENT, whole (counting from the last ClearMessages).
+    const std::vector<MSG>& Notices() const { return notices_; }
 
     // CreateInstance and InitializeCamera on the named camera, then wait for WM_CAMERA_READY and its event.
     void OpenCamera(const char* name = "Lumicap Virtual Camera");
@@ -77,6 +80,7 @@ protected:
 private:
     void RecordAndPassOn(WPARAM event);
     std::vector<UINT> messages_;
+    std::vector<MSG> notices_;
     std::vector<GUID> engineEvents_;
 };
 

@@ -136,8 +136,8 @@ TEST_F(CaptureSetUp, UnpluggingTheOpenCameraEndsTheSetUpWhenItsErrorIsHandled)
     EXPECT_FALSE(Manager().callback);
     EXPECT_FALSE(Manager().stateEvent);
     EXPECT_FALSE(Module().d3dDevice);
-    // Only the event itself: an engine error has no notice.
-    EXPECT_EQ(Messages(), std::vector<UINT>{WM_CAMERA_EVENT});
+    // The error notice, then the event that tears the set-up down.
+    EXPECT_EQ(Messages(), (std::vector<UINT>{WM_CAMERA_ERROR, WM_CAMERA_EVENT}));
 }
 
 TEST_F(CaptureSetUp, EngineCallbackInterfacesAndCount)

@@ -113,6 +113,7 @@ typedef struct HINSTANCE__* HMODULE;
 #define ERROR_INVALID_PARAMETER 87
 #define ERROR_INVALID_WINDOW_HANDLE 1400
 #define ERROR_DEVICE_NOT_CONNECTED 1167
+#define ERROR_NOT_FOUND 1168
 
 /* GUIDs. */
 typedef struct _GUID {
@@ -317,6 +318,13 @@ LUMICAP_EXTERN_C_BEGIN
 LUMICAP_PORTABLE_API DWORD GetLastError(void);
 LUMICAP_PORTABLE_API void SetLastError(DWORD dwErrCode);
 LUMICAP_PORTABLE_API DWORD GetCurrentThreadId(void);
+
+/* Modules. Only GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS is supported: the module is the shared object
+ * or program that holds the address; with GET_MODULE_HANDLE_EX_FLAG_PIN it is never unloaded. */
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
+LUMICAP_PORTABLE_API BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE* phModule);
 
 /* Task memory. */
 LUMICAP_PORTABLE_API LPVOID CoTaskMemAlloc(size_t cb);

@@ -83,6 +83,7 @@ HRESULT CaptureEngine::Initialize(IMFCaptureEngineOnEventCallback* callback, IMF
     }
     // Checked after listening, so an unplug is either seen here or notified.
     const bool plugged = camera->IsPlugged();
+    condition_ = CameraConditionOf(camera->Description().friendlyName);
     hr = worker_.Post([this, plugged] { return ReportInitialized(plugged); });
     if (FAILED(hr)) {
         relay->Detach();
@@ -104,7 +105,8 @@ HRESULT CaptureEngine::StartPreview()
     const HRESULT hr = CheckFault("IMFCaptureEngine::StartPreview");
     if (FAILED(hr)) return hr;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!initialized_) return MF_E_NOT_INITIALIZED;
+    const HRESULT refusal = RequestRefusal();
+    if (FAILED(refusal)) return refusal;
     if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
     if (!previewSink_->HasStream()) return MF_E_INVALIDREQUEST;
     return worker_.Post([this] { return BeginPreview(); });
@@ -115,7 +117,8 @@ HRESULT CaptureEngine::StopPreview()
     const HRESULT hr = CheckFault("IMFCaptureEngine::StopPreview");
     if (FAILED(hr)) return hr;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!initialized_) return MF_E_NOT_INITIALIZED;
+    const HRESULT refusal = RequestRefusal();
+    if (FAILED(refusal)) return refusal;
     return worker_.Post([this] { return EndPreview(); });
 }
 
@@ -136,7 +139,8 @@ HRESULT CaptureEngine::TakePhoto()
     const HRESULT hr = CheckFault("IMFCaptureEngine::TakePhoto");
     if (FAILED(hr)) return hr;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!initialized_) return MF_E_NOT_INITIALIZED;
+    const HRESULT refusal = RequestRefusal();
+    if (FAILED(refusal)) return refusal;
     if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
     if (!photoSink_->HasStream() || !photoSink_->HasOutput()) return MF_E_INVALIDREQUEST;
     return worker_.Post([this] { return CapturePhoto(); });
@@ -150,7 +154,8 @@ HRESULT CaptureEngine::GetSink(MF_CAPTURE_ENGINE_SINK_TYPE type, IMFCaptureSink*
     *sink = nullptr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!initialized_) return MF_E_NOT_INITIALIZED;
+        const HRESULT refusal = RequestRefusal();
+        if (FAILED(refusal)) return refusal;
     }
     switch (type) {
     case MF_CAPTURE_ENGINE_SINK_TYPE_PREVIEW:
@@ -175,7 +180,8 @@ HRESULT CaptureEngine::GetSource(IMFCaptureSource** source)
     if (!source) return E_POINTER;
     *source = nullptr;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!initialized_) return MF_E_NOT_INITIALIZED;
+    const HRESULT refusal = RequestRefusal();
+    if (FAILED(refusal)) return refusal;
     *source = source_.Get();
     (*source)->AddRef();
     return S_OK;
@@ -210,6 +216,14 @@ EngineState CaptureEngine::State() const
 PreviewSinkState CaptureEngine::PreviewState() const { return previewSink_->State(); }
 
 PhotoSinkState CaptureEngine::PhotoState() const { return photoSink_->State(); }
+
+HRESULT CaptureEngine::RequestRefusal() const
+{
+    if (!initialized_) return MF_E_NOT_INITIALIZED;
+    // An engine whose camera was denied never finished initialising.
+    if (condition_ == CameraCondition::denied) return MF_E_INVALIDREQUEST;
+    return S_OK;
+}
 
 void CaptureEngine::Deliver(const EngineEventData& event)
 {
@@ -246,14 +260,20 @@ void CaptureEngine::OnUnplugged()
 
 EngineEventData CaptureEngine::ReportInitialized(bool plugged)
 {
-    const HRESULT status =
-        plugged ? TakeNextEventStatus(MF_CAPTURE_ENGINE_INITIALIZED) : MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
+    HRESULT status = TakeNextEventStatus(MF_CAPTURE_ENGINE_INITIALIZED);
+    if (condition_ == CameraCondition::denied) status = E_ACCESSDENIED;
+    if (!plugged) status = MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
     return {MF_CAPTURE_ENGINE_INITIALIZED, status};
 }
 
 EngineEventData CaptureEngine::BeginPreview()
 {
     HRESULT status = TakeNextEventStatus(MF_CAPTURE_ENGINE_PREVIEW_STARTED);
+    if (SUCCEEDED(status) && condition_ == CameraCondition::busy) {
+        // Another application streams from the camera: the start fails, then the engine gives up.
+        status = MF_E_HW_MFT_FAILED_START_STREAMING;
+        worker_.Post([] { return EngineEventData{MF_CAPTURE_ENGINE_ERROR, MF_E_HW_MFT_FAILED_START_STREAMING}; });
+    }
     if (SUCCEEDED(status)) status = StartRendering();
     return {MF_CAPTURE_ENGINE_PREVIEW_STARTED, status};
 }

@@ -57,6 +57,8 @@ private:
     ~CaptureEngine();
 
     void Deliver(const EngineEventData& event);
+    // Under mutex_: what a request of an initialised engine is refused with, or S_OK.
+    HRESULT RequestRefusal() const;
     void OnUnplugged();
 
     // Jobs, run on the worker.
@@ -85,6 +87,7 @@ private:
     bool initialized_ = false;
     bool unplugged_ = false;
     bool previewing_ = false;
+    CameraCondition condition_ = CameraCondition::normal;
     ComPtr<IMFCaptureEngineOnEventCallback> callback_;
     ComPtr<CaptureSource> source_;
     std::shared_ptr<CameraRecord> camera_;

@@ -1,7 +1,10 @@
 // The control API's engine side: event control, status overrides and what the newest engine holds.
+#include "camera_registry.h"
 #include "engine.h"
 #include "engine_registry.h"
 #include "platform/no_destructor.h"
+
+#include <algorithm>
 
 #include <vector>
 
@@ -12,6 +15,7 @@ struct Control {
     std::mutex mutex;
     EventControl events;
     std::vector<std::pair<GUID, HRESULT>> nextStatus;  // one per event type
+    std::vector<std::pair<WideString, CameraCondition>> conditions;  // one per friendly name
 };
 
 Control& EventSettings()
@@ -59,6 +63,33 @@ void SetNextEventStatus(REFGUID extendedType, HRESULT status)
         }
     }
     control.nextStatus.emplace_back(extendedType, status);
+}
+
+bool SetCameraCondition(const WideString& friendlyName, CameraCondition condition)
+{
+    const auto cameras = PluggedCameras();
+    const bool known = std::any_of(cameras.begin(), cameras.end(), [&](const std::shared_ptr<CameraRecord>& camera) {
+        return camera->Description().friendlyName == friendlyName;
+    });
+    if (!known) return false;
+    Control& control = EventSettings();
+    std::lock_guard<std::mutex> lock(control.mutex);
+    auto& conditions = control.conditions;
+    conditions.erase(std::remove_if(conditions.begin(), conditions.end(),
+                                    [&](const auto& entry) { return entry.first == friendlyName; }),
+                     conditions.end());
+    if (condition != CameraCondition::normal) conditions.emplace_back(friendlyName, condition);
+    return true;
+}
+
+CameraCondition CameraConditionOf(const WideString& friendlyName)
+{
+    Control& control = EventSettings();
+    std::lock_guard<std::mutex> lock(control.mutex);
+    for (const auto& entry : control.conditions) {
+        if (entry.first == friendlyName) return entry.second;
+    }
+    return CameraCondition::normal;
 }
 
 void HoldEvents(bool hold)
@@ -115,6 +146,7 @@ void ResetEngines()
         std::lock_guard<std::mutex> lock(control.mutex);
         control.events = EventControl{};
         control.nextStatus.clear();
+        control.conditions.clear();
     }
     WakeEngines();
 }

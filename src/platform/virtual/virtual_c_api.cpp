@@ -116,6 +116,30 @@ LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualFailOperation(const char* opera
 
 LUMICAP_VIRTUAL_API void WINAPI LumicapVirtualClearFaults(void) { virt::ClearFaults(); }
 
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameraCondition(LPCWSTR friendlyName, UINT32 condition)
+{
+    return lumicap::Guarded([&] {
+        if (!friendlyName) return E_POINTER;
+        if (condition > LUMICAP_VIRTUAL_CAMERA_DENIED) return E_INVALIDARG;
+        const bool known = virt::SetCameraCondition(friendlyName, static_cast<virt::CameraCondition>(condition));
+        return known ? S_OK : HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    });
+}
+
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualRaiseEngineError(HRESULT status)
+{
+    return lumicap::Guarded([&] { return virt::RaiseEngineError(status) ? S_OK : HRESULT_FROM_WIN32(ERROR_NOT_FOUND); });
+}
+
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetNextEventStatus(const GUID* extendedType, HRESULT status)
+{
+    return lumicap::Guarded([&] {
+        if (!extendedType) return E_POINTER;
+        virt::SetNextEventStatus(*extendedType, status);
+        return S_OK;
+    });
+}
+
 LUMICAP_VIRTUAL_API UINT64 WINAPI LumicapVirtualGetFrameCount(HWND window) { return virt::PresentedFrameCount(window); }
 
 LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualGetLatestFrame(HWND window, UINT32* width, UINT32* height,

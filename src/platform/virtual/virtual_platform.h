@@ -53,6 +53,16 @@ void AddCamera(Camera camera);
 // with MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED. Returns how many were removed.
 int RemoveCamera(const WideString& friendlyName);
 
+// How a camera behaves when an engine opens it: as a free camera, as one another application
+// streams from (the preview start is accepted, then fails with MF_E_HW_MFT_FAILED_START_STREAMING
+// and the engine reports an error with that code), or as one the privacy settings deny
+// (initialisation reports E_ACCESSDENIED and the engine refuses every later request).
+enum class CameraCondition { normal = 0, busy = 1, denied = 2 };
+// Applies to every engine opened on a camera of that friendly name from now on, until set back or
+// Reset(). False when no plugged camera has the name (nothing is changed then).
+bool SetCameraCondition(const WideString& friendlyName, CameraCondition condition);
+CameraCondition CameraConditionOf(const WideString& friendlyName);
+
 // ---- Faults --------------------------------------------------------------------------------------
 // Platform operations are named after the call, e.g. "MFCreateAttributes", "MFEnumDeviceSources",
 // "D3D11CreateDevice", "ID3D11Device::QueryInterface(ID3D10Multithread)", "MFCreateDXGIDeviceManager",

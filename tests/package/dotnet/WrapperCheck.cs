@@ -89,12 +89,22 @@ static class WrapperCheck
             "LogCallback is an stdcall, Unicode function pointer");
         Check(Describe(callback.GetMethod("Invoke")) == "Void(String:LPWStr)", "LogCallback takes one LPWStr line");
 
-        var defines = Regex.Matches(File.ReadAllText(headerPath), @"#define\s+(WM_CAMERA_\w+)\s+0x([0-9A-Fa-f]+)");
-        Check(defines.Count == 3, "lumicap.h defines three messages (" + defines.Count + ")");
+        string header = File.ReadAllText(headerPath);
+        var defines = Regex.Matches(header, @"#define\s+(WM_CAMERA_\w+)\s+0x([0-9A-Fa-f]+)");
+        Check(defines.Count == 4, "lumicap.h defines four messages (" + defines.Count + ")");
+        CheckConstants(defines, 16);
+        var kinds = Regex.Matches(header, @"#define\s+(LUMICAP_ERROR_\w+)\s+([0-9]+)");
+        Check(kinds.Count == 4, "lumicap.h defines four error kinds (" + kinds.Count + ")");
+        CheckConstants(kinds, 10);
+    }
+
+    // Each #define NAME VALUE has a constant of that name and value in the wrapper.
+    static void CheckConstants(MatchCollection defines, int radix)
+    {
         foreach (Match define in defines)
         {
             FieldInfo field = typeof(Lumicap).GetField(define.Groups[1].Value);
-            int value = Convert.ToInt32(define.Groups[2].Value, 16);
+            int value = Convert.ToInt32(define.Groups[2].Value, radix);
             Check(field != null && field.IsLiteral && (int)field.GetValue(null) == value,
                 define.Groups[1].Value + " is 0x" + value.ToString("X4"));
         }
