@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the built demo the way a newcomer does and checks what it printed and wrote: the cameras, the
-# six formats, a decodable 1920x1080 JPEG, five distinct photos, and a clean failure for each error.
+# six formats, a decodable 1920x1080 JPEG, five distinct photos, a clean failure for each error, and
+# each camera failure told in words.
 set -euo pipefail
 build="${1:?usage: demo-check.sh BUILD_DIR}"
 demo="$(cd "$build" && pwd)/examples/lumicap-demo"
@@ -65,6 +66,25 @@ expect_failure "unknown camera name" --camera "No Such Camera"
 expect_failure "format out of range" --format 6
 expect_failure "unknown option" --bogus
 expect_failure "timeout" --timeout 0
+
+# Camera failures as real cameras report them: a non-zero exit and one sentence a person understands.
+expect_words() {
+    local simulate="$1" words="$2"
+    if "$demo" --simulate "$simulate" > /dev/null 2> err.txt; then
+        failed=$((failed + 1))
+        echo "FAILED: --simulate $simulate exited 0"
+    elif ! grep -q "^error: " err.txt || ! grep -qF "$words" err.txt; then
+        failed=$((failed + 1))
+        echo "FAILED: --simulate $simulate printed: $(cat err.txt)"
+    else
+        passed=$((passed + 1))
+    fi
+}
+expect_words busy "The preview could not be started: the camera is in use by another application (error 0xC00D3704)."
+expect_words denied "camera access is turned off in Settings > Privacy > Camera (error 0x80070005)."
+expect_words unplugged "The camera stopped working: the camera was unplugged (error 0xC00D3EA2)."
+expect_words taken-over "another application has taken the camera over (error 0xC00D3EA3)."
+expect_words device-reset "the graphics device was reset (error 0x887A0005)."
 
 echo "demo-check: $passed passed, $failed failed"
 [[ $failed -eq 0 ]]

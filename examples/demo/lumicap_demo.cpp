@@ -5,7 +5,12 @@
 // builds for Linux (virtual cameras) and Windows (real cameras, or the camera-less DLL).
 #include "png_writer.h"
 
+#include "common/camera_error.h"
+
 #include <lumicap/lumicap.h>
+#ifdef LUMICAP_DEMO_VIRTUAL
+#include <lumicap/lumicap_virtual.h>
+#endif
 
 #ifdef _WIN32
 #include <mfapi.h>
@@ -110,7 +115,31 @@ struct Options {
     double previewSeconds = 0;
     std::string snapshot;
     double timeoutSeconds = 10;
+    std::string simulate;
 };
+
+#ifdef LUMICAP_DEMO_VIRTUAL
+bool IsSimulation(const std::string& name)
+{
+    return name == "busy" || name == "denied" || name == "unplugged" || name == "taken-over" || name == "device-reset";
+}
+
+// Failures a camera shows from the start.
+void SimulateBeforeOpening(const std::string& simulate, const Text& camera)
+{
+    if (simulate == "busy") LumicapVirtualSetCameraCondition(camera.c_str(), LUMICAP_VIRTUAL_CAMERA_BUSY);
+    if (simulate == "denied") LumicapVirtualSetCameraCondition(camera.c_str(), LUMICAP_VIRTUAL_CAMERA_DENIED);
+}
+
+// Failures that strike while the preview runs; true when one was made.
+bool SimulateWhilePreviewing(const std::string& simulate, const Text& camera)
+{
+    if (simulate == "unplugged") return LumicapVirtualRemoveCamera(camera.c_str()) > 0;
+    if (simulate == "taken-over") return SUCCEEDED(LumicapVirtualRaiseEngineError(static_cast<HRESULT>(0xC00D3EA3)));
+    if (simulate == "device-reset") return SUCCEEDED(LumicapVirtualRaiseEngineError(static_cast<HRESULT>(0x887A0005)));
+    return false;
+}
+#endif
 
 void PrintUsage()
 {
@@ -125,6 +154,10 @@ void PrintUsage()
         "  --preview-seconds S  let the preview run S seconds before the photos (default 0)\n"
         "  --snapshot PATH      save the last preview frame as PNG (virtual camera, Linux)\n"
         "  --timeout S          how long to wait for each camera event (default 10)\n"
+#ifdef LUMICAP_DEMO_VIRTUAL
+        "  --simulate FAILURE   make the virtual camera fail as real ones do: busy, denied, unplugged,\n"
+        "                       taken-over or device-reset\n"
+#endif
         "  --help               this text");
 }
 
@@ -176,6 +209,16 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.snapshot = text;
         } else if (arg == "--timeout") {
             if (!number("--timeout", options.timeoutSeconds)) return false;
+#ifdef LUMICAP_DEMO_VIRTUAL
+        } else if (arg == "--simulate") {
+            const char* text = value("--simulate");
+            if (!text) return false;
+            options.simulate = text;
+            if (!IsSimulation(options.simulate)) {
+                std::fprintf(stderr, "error: --simulate takes busy, denied, unplugged, taken-over or device-reset\n");
+                return false;
+            }
+#endif
         } else {
             std::fprintf(stderr, "error: unknown option %s (see --help)\n", arg.c_str());
             return false;
@@ -217,8 +260,28 @@ public:
     unsigned Count(UINT message) const
     {
         unsigned n = 0;
-        for (UINT m : received_) n += m == message;
+        for (const MSG& m : received_) n += m.message == message;
         return n;
+    }
+
+    // The status the latest notice of this number carried (S_OK when none came).
+    HRESULT LastStatus(UINT message) const
+    {
+        for (auto m = received_.rbegin(); m != received_.rend(); ++m) {
+            if (m->message == message) return static_cast<HRESULT>(m->lParam);
+        }
+        return S_OK;
+    }
+
+    // The first WM_CAMERA_ERROR in words, or empty while none came.
+    std::string FirstError() const
+    {
+        for (const MSG& m : received_) {
+            if (m.message == WM_CAMERA_ERROR) {
+                return lumicap_examples::DescribeCameraError(m.wParam, static_cast<HRESULT>(m.lParam));
+            }
+        }
+        return {};
     }
 
 private:
@@ -233,7 +296,7 @@ private:
                                       QS_ALLINPUT);
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                if (msg.hwnd == window_) received_.push_back(msg.message);
+                if (msg.hwnd == window_) received_.push_back(msg);
                 if (msg.message == WM_CAMERA_EVENT) OnCaptureEvent(msg.message, msg.wParam);
 #ifdef _WIN32
                 TranslateMessage(&msg);
@@ -247,7 +310,7 @@ private:
 
     HWND window_;
     Clock::duration timeout_;
-    std::vector<UINT> received_;
+    std::vector<MSG> received_;
 };
 
 HWND MakeWindow()
@@ -304,9 +367,27 @@ int ChooseFormat(const std::vector<std::string>& formats)
     return 0;
 }
 
+
+int Failed(WPARAM kind, HRESULT status)
+{
+    std::fprintf(stderr, "error: %s\n", lumicap_examples::DescribeCameraError(kind, status).c_str());
+    return kExitCamera;
+}
+
 int Run(const Options& options, HWND window)
 {
     MessageLoop loop(window, options.timeoutSeconds);
+    // Waits for done(); a camera error on the way ends the wait and is told in words.
+    auto wait = [&](const std::function<bool()>& done, const std::string& what) {
+        if (loop.WaitFor([&] { return done() || !loop.FirstError().empty(); }) && done()) return 0;
+        const std::string error = loop.FirstError();
+        if (!error.empty()) {
+            std::fprintf(stderr, "error: %s\n", error.c_str());
+            return kExitCamera;
+        }
+        std::fprintf(stderr, "error: timed out waiting for %s\n", what.c_str());
+        return kExitTimeout;
+    };
     SetLogCallback(PrintLog);
     CreateInstance(window);
 
@@ -332,16 +413,16 @@ int Run(const Options& options, HWND window)
         return kExitCamera;
     }
 
+#ifdef LUMICAP_DEMO_VIRTUAL
+    SimulateBeforeOpening(options.simulate, Widen(camera));
+#endif
     auto start = Clock::now();
     const HRESULT initialized = InitializeCamera(Widen(camera).c_str());
-    if (FAILED(initialized)) {
-        std::fprintf(stderr, "error: InitializeCamera failed with 0x%08X\n", static_cast<unsigned>(initialized));
-        return kExitFailure;
+    if (FAILED(initialized)) return Failed(LUMICAP_ERROR_INITIALIZE, initialized);
+    if (const int waited = wait([&] { return loop.Count(WM_CAMERA_READY) > 0; }, "the camera to initialise")) {
+        return waited;
     }
-    if (!loop.WaitFor([&] { return loop.Count(WM_CAMERA_READY) > 0; })) {
-        std::fprintf(stderr, "error: timed out waiting for the camera to initialise\n");
-        return kExitTimeout;
-    }
+    if (FAILED(loop.LastStatus(WM_CAMERA_READY))) return Failed(LUMICAP_ERROR_INITIALIZE, loop.LastStatus(WM_CAMERA_READY));
     std::printf("Camera \"%s\" ready in %.1f ms\n", camera.c_str(), MillisecondsSince(start));
 
     SAFEARRAY* formatList = nullptr;
@@ -359,23 +440,19 @@ int Run(const Options& options, HWND window)
     start = Clock::now();
     const unsigned eventsBefore = loop.Count(WM_CAMERA_EVENT);
     const HRESULT started = StartPreview(format, window);
-    if (FAILED(started)) {
-        std::fprintf(stderr, "error: StartPreview failed with 0x%08X\n", static_cast<unsigned>(started));
-        return kExitFailure;
-    }
+    if (FAILED(started)) return Failed(LUMICAP_ERROR_PREVIEW, started);
     // Off Windows the window counts the frames it was shown; on Windows the engine's start event stands in.
-    const bool firstFrame = loop.WaitFor([&] {
+    const int firstFrame = wait(
+        [&] {
 #ifdef _WIN32
-        return loop.Count(WM_CAMERA_EVENT) > eventsBefore;
+            return loop.Count(WM_CAMERA_EVENT) > eventsBefore;
 #else
-        (void)eventsBefore;
-        return FramesShown(window) > 0;
+            (void)eventsBefore;
+            return FramesShown(window) > 0;
 #endif
-    });
-    if (!firstFrame) {
-        std::fprintf(stderr, "error: timed out waiting for the preview to start\n");
-        return kExitTimeout;
-    }
+        },
+        "the preview to start");
+    if (firstFrame) return firstFrame;
     std::printf("Preview of format %d (%s) started; first frame after %.1f ms\n", format, formats[format].c_str(),
                 MillisecondsSince(start));
     if (options.previewSeconds > 0) {
@@ -388,14 +465,22 @@ int Run(const Options& options, HWND window)
         }
         std::printf("\n");
     }
+#ifdef LUMICAP_DEMO_VIRTUAL
+    if (SimulateWhilePreviewing(options.simulate, Widen(camera))) {
+        return wait([] { return false; }, "the camera's error");
+    }
+#endif
 
     for (int number = 1; number <= options.photos; ++number) {
         start = Clock::now();
         const unsigned notices = loop.Count(WM_CAMERA_PHOTO_READY);
         TakePhotoAsync();
-        if (!loop.WaitFor([&] { return loop.Count(WM_CAMERA_PHOTO_READY) > notices; })) {
-            std::fprintf(stderr, "error: timed out waiting for photo %d\n", number);
-            return kExitTimeout;
+        if (const int waited = wait([&] { return loop.Count(WM_CAMERA_PHOTO_READY) > notices; },
+                                    "photo " + std::to_string(number))) {
+            return waited;
+        }
+        if (FAILED(loop.LastStatus(WM_CAMERA_PHOTO_READY))) {
+            return Failed(LUMICAP_ERROR_PHOTO, loop.LastStatus(WM_CAMERA_PHOTO_READY));
         }
         const double elapsed = MillisecondsSince(start);
         // The photo's own event follows its notice; it must be passed on before the next request, or
@@ -412,9 +497,9 @@ int Run(const Options& options, HWND window)
             return kExitFailure;
         }
         std::printf("Photo %d ready in %.1f ms: %d bytes written to %s\n", number, elapsed, size, path.c_str());
-        if (!loop.WaitFor([&] { return loop.Count(WM_CAMERA_EVENT) > eventsAtNotice; })) {
-            std::fprintf(stderr, "error: timed out waiting for the event of photo %d\n", number);
-            return kExitTimeout;
+        if (const int waited = wait([&] { return loop.Count(WM_CAMERA_EVENT) > eventsAtNotice; },
+                                    "the event of photo " + std::to_string(number))) {
+            return waited;
         }
     }
 

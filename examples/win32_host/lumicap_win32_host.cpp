@@ -17,12 +17,15 @@
 //   104  IDC_STOP button "Stop"         StopPreview; enabled while previewing
 //   105  IDC_PHOTO button "Take photo"  TakePhotoAsync; enabled while previewing and no photo pending
 //   106  IDC_STATUS static              two lines: what happened last ("Photo saved to
-//                                       lumicap-20261208-174501-123.jpg"), then "Log: " and the
-//                                       library's latest log line
+//                                       lumicap-20261208-174501-123.jpg", or what failed in words:
+//                                       "The camera stopped working: the camera was unplugged (error
+//                                       0xC00D3EA2)."), then "Log: " and the library's latest log line
 //
 // Photos are saved as JPEG files named lumicap-YYYYMMDD-HHMMSS-mmm.jpg (local time) in the current
 // directory. The window is also the library's event window: its procedure passes every
 // WM_CAMERA_EVENT to OnCaptureEvent. lumicap.dll is loaded at start through its import library.
+#include "common/camera_error.h"
+
 #include <lumicap/lumicap.h>
 
 #include <mfapi.h>
@@ -48,7 +51,7 @@ constexpr wchar_t kWindowClass[] = L"LumicapWin32Host";
 constexpr wchar_t kPreviewClass[] = L"LumicapPreview";
 
 // A log line travels to the window in a message of its own (wParam owns a std::wstring), since the
-// library may log from any thread. Kept clear of the camera messages at WM_APP + 1 to + 3.
+// library may log from any thread. Kept clear of the camera messages at WM_APP + 1 to + 4.
 constexpr UINT WM_HOST_LOG_LINE = WM_APP + 0x100;
 
 constexpr int kMargin = 10;
@@ -80,11 +83,11 @@ struct Host {
 
 Host host;
 
-std::wstring Hex(HRESULT hr)
+// What failed, in words a person understands (the text is ASCII).
+std::wstring Words(WPARAM kind, HRESULT hr)
 {
-    wchar_t text[16];
-    std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
-    return text;
+    const std::string text = lumicap_examples::DescribeCameraError(kind, hr);
+    return std::wstring(text.begin(), text.end());
 }
 
 std::wstring ControlText(HWND control, UINT lengthMessage, UINT textMessage, WPARAM index)
@@ -192,12 +195,18 @@ void OpenSelectedCamera()
     // InitializeCamera tears an earlier set-up down, its preview included.
     const HRESULT hr = InitializeCamera(host.camera.c_str());
     host.stage = SUCCEEDED(hr) ? Stage::Opening : Stage::NoCamera;
-    Note(SUCCEEDED(hr) ? L"Opening " + host.camera + L"..." : L"Could not open " + host.camera + L": " + Hex(hr));
+    Note(SUCCEEDED(hr) ? L"Opening " + host.camera + L"..." : Words(LUMICAP_ERROR_INITIALIZE, hr));
     UpdateControls();
 }
 
-void CameraReady()
+void CameraReady(HRESULT status)
 {
+    // A failed initialisation is told in words by the WM_CAMERA_ERROR that follows.
+    if (FAILED(status)) {
+        host.stage = Stage::NoCamera;
+        UpdateControls();
+        return;
+    }
     const size_t count = FillFormats();
     host.stage = count ? Stage::Ready : Stage::NoCamera;
     Note(count ? host.camera + L" ready: " + std::to_wstring(count) + L" formats"
@@ -212,7 +221,7 @@ void Start()
     const bool restart = host.stage == Stage::Stopped;
     const HRESULT hr = StartPreview(static_cast<INT32>(index), host.preview);
     if (FAILED(hr)) {
-        Note(L"StartPreview failed: " + Hex(hr));
+        Note(Words(LUMICAP_ERROR_PREVIEW, hr));
         return;
     }
     host.stage = Stage::Previewing;
@@ -270,9 +279,10 @@ bool WritePhoto(const BYTE* bytes, INT32 size, std::wstring& name)
     return false;
 }
 
-void SavePhoto()
+void SavePhoto(HRESULT status)
 {
     host.photoNoticed = true;
+    if (FAILED(status)) return;  // WM_CAMERA_ERROR follows with the words
     BYTE* bytes = nullptr;
     INT32 size = 0;
     GetLastPhoto(&bytes, &size);
@@ -285,6 +295,23 @@ void SavePhoto()
         Note(L"Photo could not be saved to " + name);
     }
     FreePhotoMemory();
+}
+
+// Whatever failed, the status line says so; the controls follow what is still possible.
+void CameraFailed(WPARAM kind, HRESULT hr)
+{
+    Note(Words(kind, hr));
+    if (kind == LUMICAP_ERROR_INITIALIZE || kind == LUMICAP_ERROR_CAMERA) {
+        // The camera set-up is over; choosing the camera again opens it afresh.
+        host.stage = Stage::NoCamera;
+        host.photoPending = false;
+    } else if (kind == LUMICAP_ERROR_PREVIEW && host.stage == Stage::Previewing) {
+        host.stage = Stage::Stopped;
+    } else if (kind == LUMICAP_ERROR_PHOTO && !host.photoNoticed) {
+        // Refused at once: no event will follow.
+        host.photoPending = false;
+    }
+    UpdateControls();
 }
 
 void PassEngineEvent(UINT message, WPARAM wParam)
@@ -352,10 +379,13 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         PassEngineEvent(message, wParam);
         return 0;
     case WM_CAMERA_READY:
-        CameraReady();
+        CameraReady(static_cast<HRESULT>(lParam));
         return 0;
     case WM_CAMERA_PHOTO_READY:
-        SavePhoto();
+        SavePhoto(static_cast<HRESULT>(lParam));
+        return 0;
+    case WM_CAMERA_ERROR:
+        CameraFailed(wParam, static_cast<HRESULT>(lParam));
         return 0;
     case WM_HOST_LOG_LINE:
         ShowLogLine(wParam);

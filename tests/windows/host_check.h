@@ -148,4 +148,20 @@ inline bool Load(const std::wstring& path, Library& lib)
     return all;
 }
 
+// A DLL that never built a camera set-up unloads with FreeLibrary, as any DLL does.
+inline void CheckUnloadsWithoutSetUp(const std::wstring& path)
+{
+    HMODULE module = LoadLibraryW(path.c_str());
+    if (!Check(module != nullptr, "LoadLibraryW(" + Utf8(path) + ") before any camera set-up")) return;
+    FreeLibrary(module);
+    Check(GetModuleHandleW(path.c_str()) == nullptr, "FreeLibrary unloads the DLL while no camera set-up was built");
+}
+
+// Once a camera set-up was built, engine threads may run the DLL's code: FreeLibrary leaves it loaded.
+inline void CheckStaysLoadedAfterSetUp(HMODULE module, const std::wstring& path)
+{
+    FreeLibrary(module);
+    Check(GetModuleHandleW(path.c_str()) != nullptr, "FreeLibrary leaves the DLL loaded after a camera set-up");
+}
+
 }  // namespace host_check

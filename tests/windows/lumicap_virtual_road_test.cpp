@@ -580,6 +580,7 @@ void RunRoad()
     if (!Check(SUCCEEDED(hr), "CoInitializeEx (" + Hex(hr) + ")")) return;
     hr = MFStartup(MF_VERSION, MFSTARTUP_FULL);
     if (Check(SUCCEEDED(hr), "MFStartup(MF_VERSION) (" + Hex(hr) + ")")) {
+        CheckUnloadsWithoutSetUp(DllPath());
         if (Check(CreateWindows(), "the host registers its window classes and creates its windows") &&
             LoadVirtual(DllPath(), host.lib)) {
             host.lib.reset();
@@ -596,6 +597,7 @@ void RunRoad()
             CheckCameraControl();
             CheckFaults();
             host.lib.reset();
+            CheckStaysLoadedAfterSetUp(host.lib.module, DllPath());
         }
         MFShutdown();
     }
