@@ -6,9 +6,9 @@
 #
 # The VM boots Debian's current kernel (linux-image-amd64's dependency, downloaded once and kept
 # under build/v4l2-vm/) from an initramfs that loads vivid and the 9p modules, sees the host's
-# files read-only at the same paths (and build/ read-write), has its own /dev, /proc and /sys, and
-# runs COMMAND from the repository root. With no COMMAND it lists the cameras and the first one's
-# formats.
+# files read-only at the same paths (build/ read-write; /tmp and /run are its own), has its own
+# /dev, /proc and /sys, and runs COMMAND from the repository root. With no COMMAND it lists the
+# cameras and the first one's formats.
 #
 # Environment:
 #   LUMICAP_VM_TIMEOUT  seconds the VM may run before it is stopped (default 600)
