@@ -22,26 +22,14 @@ pass() { echo "PASS: $*"; passed=$((passed + 1)); }
 fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
 skip() { echo "SKIP: $*"; skipped=$((skipped + 1)); }
 
-expected_exports="CreateInstance FreePhotoMemory GetCameraList GetLastPhoto GetMediaTypeList InitializeCamera
-OnCaptureEvent SetLogCallback StartPreview StopPreview TakePhotoAsync"
-# The control functions of include/lumicap/lumicap_virtual.h, exported by the virtual DLL only.
-virtual_exports="LumicapVirtualReset LumicapVirtualSetCameras LumicapVirtualAddCamera LumicapVirtualRemoveCamera
-LumicapVirtualFailOperation LumicapVirtualClearFaults LumicapVirtualGetFrameCount LumicapVirtualGetLatestFrame"
+# shellcheck source=scripts/windows-exports.sh
+source "$root/scripts/windows-exports.sh"
 # System DLLs the library may import; anything else (libstdc++-6, libgcc_s, libwinpthread-1, ...)
 # would have to ship beside it. The virtual DLL draws with GDI and encodes with WIC, and needs no
 # Media Foundation or Direct3D at all.
 allowed_imports='^(kernel32|user32|ole32|oleaut32|shlwapi|mfplat|mf|d3d11|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
 allowed_virtual_imports='^(kernel32|user32|gdi32|ole32|oleaut32|shlwapi|windowscodecs|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
 mingw_runtime='^(libstdc\+\+|libgcc_s|libwinpthread|libssp|libgomp)'
-
-sorted_words() { tr -s '[:space:]' '\n' | sed '/^$/d' | sort; }
-
-# The names of the export name table, one a line, sorted.
-exported_names() {
-    "$1-objdump" -p "$2" | awk '/^\[Ordinal\/Name Pointer\] Table/ { table = 1; next }
-                                table && NF == 0 { exit }
-                                table { print $NF }' | sort
-}
 
 imported_dlls() {
     "$1-objdump" -p "$2" | awk '/DLL Name:/ { print tolower($3) }' | sort -u
@@ -61,18 +49,6 @@ build() {
     rm -f "$log"
     fail "$preset: build"
     return 1
-}
-
-check_exports() {
-    local preset=$1 triple=$2 dll=$3 names=$4 what=$5 actual expected
-    actual=$(exported_names "$triple" "$dll")
-    expected=$(echo "$names" | sorted_words)
-    if [[ "$actual" == "$expected" ]]; then
-        pass "$preset: exports exactly $what"
-    else
-        fail "$preset: exports differ from $what"
-        diff <(echo "$expected") <(echo "$actual") | sed -n 's/^[<>]/    &/p'
-    fi
 }
 
 check_imports() {
