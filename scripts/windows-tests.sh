@@ -22,8 +22,8 @@ pass() { echo "PASS: $*"; passed=$((passed + 1)); }
 fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
 skip() { echo "SKIP: $*"; skipped=$((skipped + 1)); }
 
-# shellcheck source=scripts/windows-exports.sh
-source "$root/scripts/windows-exports.sh"
+# shellcheck source=scripts/windows-common.sh
+source "$root/scripts/windows-common.sh"
 # System DLLs the library may import; anything else (libstdc++-6, libgcc_s, libwinpthread-1, ...)
 # would have to ship beside it. The virtual DLL draws with GDI and encodes with WIC, and needs no
 # Media Foundation or Direct3D at all.
@@ -108,14 +108,6 @@ run_host_test() {
     rm -f "$output"
 }
 
-wine_loader() {
-    case $1 in
-        x86_64) command -v wine64 || echo /usr/lib/wine/wine64 ;;
-        # Debian's wine64 cannot start 32-bit programs; the 32-bit loader comes with wine32:i386.
-        i686) echo /usr/lib/wine/wine ;;
-    esac
-}
-
 test_preset() {
     local preset=$1 arch triple dll loader host names what allowed program programs targets=()
     case $preset in
@@ -154,8 +146,7 @@ test_preset() {
     done
 
     loader=$(wine_loader "$arch")
-    # A loader that cannot start (a kernel without 32-bit support) counts as none.
-    if [[ -x "$loader" ]] && timeout 60 "$loader" --version >/dev/null 2>&1; then
+    if wine_loader_starts "$loader"; then
         for program in "${programs[@]}"; do
             run_host_test "$preset" "$loader" "$root/build/$preset/$program"
         done

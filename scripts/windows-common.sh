@@ -1,6 +1,6 @@
 # shellcheck shell=bash
-# What the Windows DLLs export and how to read it, shared by scripts/windows-tests.sh and the release
-# archive's check (tests/package/archive_check.sh). Sourced, not run; check_exports reports through
+# What the Windows DLLs export and how to read it, and which Wine loader runs a program, shared by
+# scripts/windows-tests.sh and the release archive's check (tests/package/archive_check.sh). Sourced, not run; check_exports reports through
 # the pass and fail functions of the script that sources it.
 
 expected_exports="CreateInstance FreePhotoMemory GetCameraList GetLastPhoto GetMediaTypeList InitializeCamera
@@ -29,4 +29,18 @@ check_exports() {
         fail "$label: exports differ from $what"
         diff <(echo "$expected") <(echo "$actual") | sed -n 's/^[<>]/    &/p'
     fi
+}
+
+# The Wine loader for programs of ARCH (x86_64 or i686).
+wine_loader() {
+    case $1 in
+        x86_64) command -v wine64 || echo /usr/lib/wine/wine64 ;;
+        # Debian's wine64 cannot start 32-bit programs; the 32-bit loader comes with wine32:i386.
+        i686) echo /usr/lib/wine/wine ;;
+    esac
+}
+
+# Whether LOADER starts: one that cannot (a kernel without 32-bit support) counts as none.
+wine_loader_starts() {
+    [[ -x "$1" ]] && timeout 60 "$1" --version >/dev/null 2>&1
 }
