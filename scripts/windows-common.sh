@@ -3,9 +3,11 @@
 # scripts/windows-tests.sh and the release archive's check (tests/package/archive_check.sh). Sourced, not run; check_exports reports through
 # the pass and fail functions of the script that sources it.
 
+# shellcheck disable=SC2034 # read by the scripts that source this file
 expected_exports="CreateInstance FreePhotoMemory GetCameraList GetLastPhoto GetMediaTypeList InitializeCamera
 OnCaptureEvent SetLogCallback StartPreview StopPreview TakePhotoAsync"
 # The control functions of include/lumicap/lumicap_virtual.h, exported by the virtual DLL only.
+# shellcheck disable=SC2034
 virtual_exports="LumicapVirtualReset LumicapVirtualSetCameras LumicapVirtualAddCamera LumicapVirtualRemoveCamera
 LumicapVirtualFailOperation LumicapVirtualClearFaults LumicapVirtualGetFrameCount LumicapVirtualGetLatestFrame"
 
