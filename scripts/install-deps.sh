@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine that has only g++, cmake and
-# GoogleTest: the mingw-w64 cross compilers (posix threads), Wine, Xvfb, libjpeg, GoogleTest and
-# Mono's C# compiler (for the C# wrapper's test).
+# GoogleTest: the mingw-w64 cross compilers (posix threads), Wine, Xvfb, libjpeg, GoogleTest, Mono's
+# C# compiler with System.Windows.Forms (for the C# wrapper's test and the Windows Forms sample),
+# pkg-config (the Linux package test) and unzip (the Windows release archive's check).
 # Idempotent: with everything present it changes nothing and prints one line. Run as root.
 set -euo pipefail
 
@@ -15,6 +16,9 @@ packages=(
     wine64
     xvfb
     mono-mcs
+    libmono-system-windows-forms4.0-cil
+    pkg-config
+    unzip
 )
 
 installed() {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the Linux suites (plain, ASan+UBSan, TSan, each with the package and
-# C# wrapper tests), the demo end to end, the Windows DLLs with their host test under Wine, and the
-# Windows window host and package. Installs what it needs first. Exits non-zero on the first
-# failure.
+# Builds and runs every test: the Linux suites (plain, ASan+UBSan, TSan, each with the package,
+# pkg-config and C# tests), the demo end to end, the Windows DLLs with their host test under Wine, the
+# Windows window host and package, and the Windows release archive with its check. Installs what it
+# needs first. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,5 +37,9 @@ for preset in windows-x64 windows-x86 windows-virtual-x64 windows-virtual-x86; d
     cmake --build --preset "$preset" --target lumicap-win32-host
     ctest --preset "$preset" -L package
 done
+
+step "Windows release archive (from the builds above)"
+bash scripts/release-windows.sh
+bash tests/package/archive_check.sh build/release/lumicap-*-windows.zip
 
 step "all tests passed"

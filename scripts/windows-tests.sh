@@ -22,27 +22,14 @@ pass() { echo "PASS: $*"; passed=$((passed + 1)); }
 fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
 skip() { echo "SKIP: $*"; skipped=$((skipped + 1)); }
 
-expected_exports="CreateInstance FreePhotoMemory GetCameraList GetLastPhoto GetMediaTypeList InitializeCamera
-OnCaptureEvent SetLogCallback StartPreview StopPreview TakePhotoAsync"
-# The control functions of include/lumicap/lumicap_virtual.h, exported by the virtual DLL only.
-virtual_exports="LumicapVirtualReset LumicapVirtualSetCameras LumicapVirtualAddCamera LumicapVirtualRemoveCamera
-LumicapVirtualFailOperation LumicapVirtualClearFaults LumicapVirtualGetFrameCount LumicapVirtualGetLatestFrame
-LumicapVirtualSetCameraCondition LumicapVirtualRaiseEngineError LumicapVirtualSetNextEventStatus"
+# shellcheck source=scripts/windows-common.sh
+source "$root/scripts/windows-common.sh"
 # System DLLs the library may import; anything else (libstdc++-6, libgcc_s, libwinpthread-1, ...)
 # would have to ship beside it. The virtual DLL draws with GDI and encodes with WIC, and needs no
 # Media Foundation or Direct3D at all.
 allowed_imports='^(kernel32|user32|ole32|oleaut32|shlwapi|mfplat|mf|d3d11|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
 allowed_virtual_imports='^(kernel32|user32|gdi32|ole32|oleaut32|shlwapi|windowscodecs|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
 mingw_runtime='^(libstdc\+\+|libgcc_s|libwinpthread|libssp|libgomp)'
-
-sorted_words() { tr -s '[:space:]' '\n' | sed '/^$/d' | sort; }
-
-# The names of the export name table, one a line, sorted.
-exported_names() {
-    "$1-objdump" -p "$2" | awk '/^\[Ordinal\/Name Pointer\] Table/ { table = 1; next }
-                                table && NF == 0 { exit }
-                                table { print $NF }' | sort
-}
 
 imported_dlls() {
     "$1-objdump" -p "$2" | awk '/DLL Name:/ { print tolower($3) }' | sort -u
@@ -62,18 +49,6 @@ build() {
     rm -f "$log"
     fail "$preset: build"
     return 1
-}
-
-check_exports() {
-    local preset=$1 triple=$2 dll=$3 names=$4 what=$5 actual expected
-    actual=$(exported_names "$triple" "$dll")
-    expected=$(echo "$names" | sorted_words)
-    if [[ "$actual" == "$expected" ]]; then
-        pass "$preset: exports exactly $what"
-    else
-        fail "$preset: exports differ from $what"
-        diff <(echo "$expected") <(echo "$actual") | sed -n 's/^[<>]/    &/p'
-    fi
 }
 
 check_imports() {
@@ -133,14 +108,6 @@ run_host_test() {
     rm -f "$output"
 }
 
-wine_loader() {
-    case $1 in
-        x86_64) command -v wine64 || echo /usr/lib/wine/wine64 ;;
-        # Debian's wine64 cannot start 32-bit programs; the 32-bit loader comes with wine32:i386.
-        i686) echo /usr/lib/wine/wine ;;
-    esac
-}
-
 test_preset() {
     local preset=$1 arch triple dll loader host names what allowed program programs targets=()
     case $preset in
@@ -179,8 +146,7 @@ test_preset() {
     done
 
     loader=$(wine_loader "$arch")
-    # A loader that cannot start (a kernel without 32-bit support) counts as none.
-    if [[ -x "$loader" ]] && timeout 60 "$loader" --version >/dev/null 2>&1; then
+    if wine_loader_starts "$loader"; then
         for program in "${programs[@]}"; do
             run_host_test "$preset" "$loader" "$root/build/$preset/$program"
         done

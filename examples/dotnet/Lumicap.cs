@@ -117,7 +117,8 @@ namespace LumicapInterop
                 case MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED: return "it was unplugged";
                 case MF_E_VIDEO_RECORDING_DEVICE_PREEMPTED: return "another application has taken it over";
                 case DXGI_ERROR_DEVICE_REMOVED: return "the graphics device was reset";
-                case MF_E_NO_CAPTURE_DEVICES_AVAILABLE: return "no camera is attached";
+                case MF_E_NO_CAPTURE_DEVICES_AVAILABLE:
+                case ERROR_DEVICE_NOT_CONNECTED_HRESULT: return "no camera is attached";
                 default: return null;
             }
         }

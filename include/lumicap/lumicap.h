@@ -13,6 +13,12 @@
 #ifndef LUMICAP_LUMICAP_H
 #define LUMICAP_LUMICAP_H
 
+/* The library's version (the DLL's version resource and the release archive carry the same). */
+#define LUMICAP_VERSION_MAJOR 0
+#define LUMICAP_VERSION_MINOR 1
+#define LUMICAP_VERSION_PATCH 0
+#define LUMICAP_VERSION_STRING "0.1.0"
+
 #ifdef _WIN32
 #include <windows.h>
 #include <oleauto.h>

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Compiles the C# wrapper and its example with Mono's C# compiler (warnings are errors), then checks
-# the wrapper's declarations against lumicap.def and lumicap.h; given the folder of liblumicap.so,
-# also drives the library through the wrapper under Mono.
+# Compiles the C# wrapper, its example and the Windows Forms sample with Mono's C# compiler (warnings
+# are errors; the sample against Mono's System.Windows.Forms), then checks the wrapper's declarations
+# against lumicap.def and lumicap.h; given the folder of liblumicap.so, also drives the library
+# through the wrapper under Mono.
 #
 #   tests/package/dotnet_check.sh SOURCE_DIR WORK_DIR [LIBRARY_DIR]
 set -euo pipefail
@@ -24,7 +25,9 @@ compile() { mcs -nologo -warnaserror "$@"; }
 # Named apart from lumicap.dll: on Windows a managed Lumicap.dll beside it would shadow the native one.
 compile -target:library -out:Lumicap.Interop.dll "$source_dir/examples/dotnet/Lumicap.cs"
 compile -target:exe -r:Lumicap.Interop.dll -out:LumicapExample.exe "$source_dir/examples/dotnet/Example.cs"
-echo "dotnet_check: Lumicap.cs and Example.cs compile"
+compile -target:winexe -r:Lumicap.Interop.dll -r:System.Windows.Forms.dll -r:System.Drawing.dll \
+    -out:LumicapWinForms.exe "$source_dir/examples/dotnet/WinFormsSample.cs"
+echo "dotnet_check: Lumicap.cs, Example.cs and WinFormsSample.cs compile"
 compile -target:exe -r:Lumicap.Interop.dll -out:WrapperCheck.exe "$source_dir/tests/package/dotnet/WrapperCheck.cs"
 
 args=("$source_dir/src/interface/lumicap.def" "$source_dir/include/lumicap/lumicap.h")

@@ -3,6 +3,7 @@
 #   cmake -D BUILD_DIR=... -D WORK_DIR=... -D CONSUMER_DIR=... -D CONFIG=... -D VERSION=x.y.z
 #         -D LIBDIR=lib -D TARGET_WINDOWS=0|1 -D PLATFORM=windows|virtual -D GENERATOR=...
 #         -D CXX_COMPILER=... [-D CXX_FLAGS=...] [-D LINKER_FLAGS=...] [-D TOOLCHAIN_FILE=...]
+#         [-D C_COMPILER=... -D C_FLAGS=... -D C_CONSUMER=c_consumer.c]
 #         [-D EMULATOR=wine-loader -D WINE_RUN=scripts/wine-run.sh] -P package_test.cmake
 #
 # Checks that the install holds exactly the public files (nothing internal), that its CMake files
@@ -10,7 +11,9 @@
 # another major one, that the prefix still works after being moved, and that a consumer configures,
 # builds and lists the two virtual cameras through lumicap::lumicap: run natively on Linux, under
 # Wine (WINEPREFIX set) for the virtual Windows DLL; the real Windows DLL has no camera under Wine, so
-# its consumer is only built. On Windows it also checks the DLL's version resource.
+# its consumer is only built. On Linux a plain C program is also built with what the installed
+# lumicap.pc says (pkg-config --cflags --libs lumicap) and run. On Windows it also checks the DLL's
+# version resource.
 cmake_minimum_required(VERSION 3.20)
 
 foreach(required BUILD_DIR WORK_DIR CONSUMER_DIR VERSION LIBDIR PLATFORM GENERATOR CXX_COMPILER)
@@ -64,7 +67,7 @@ if(TARGET_WINDOWS)
   list(APPEND expected bin/lumicap.dll ${LIBDIR}/liblumicap.dll.a ${LIBDIR}/lumicap.def)
 else()
   string(REGEX MATCH "^[0-9]+" major "${VERSION}")
-  list(APPEND expected include/lumicap/portable/win32.h
+  list(APPEND expected include/lumicap/portable/win32.h ${LIBDIR}/pkgconfig/lumicap.pc
     ${LIBDIR}/liblumicap.so ${LIBDIR}/liblumicap.so.${major} ${LIBDIR}/liblumicap.so.${VERSION})
 endif()
 set(per_config)
@@ -82,7 +85,7 @@ check("installed exactly: ${expected} (got: ${installed})" installed STREQUAL ex
 # A package that names the tree it was built in breaks as soon as that tree is gone or moved.
 get_filename_component(build_real "${BUILD_DIR}" REALPATH)
 get_filename_component(source_real "${CONSUMER_DIR}/../../.." REALPATH)
-file(GLOB cmake_files "${stage}/${cmake_dir}/*.cmake")
+file(GLOB cmake_files "${stage}/${cmake_dir}/*.cmake" "${stage}/${LIBDIR}/pkgconfig/*.pc")
 foreach(file IN LISTS cmake_files)
   file(READ "${file}" text)
   string(FIND "${text}" "${build_real}" in_build)
@@ -153,6 +156,32 @@ if(consumer_command)
   execute_process(COMMAND ${consumer_command} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   message(STATUS "${out}${err}")
   check("the consumer lists the two virtual cameras (exit ${status})" status EQUAL 0 AND out MATCHES "consumer: 2 cameras")
+endif()
+
+# pkg-config, for builds without CMake: the flags it gives must build and run a plain C host.
+if(NOT TARGET_WINDOWS AND C_CONSUMER)
+  find_program(PKG_CONFIG_EXECUTABLE pkg-config)
+  if(NOT PKG_CONFIG_EXECUTABLE)
+    message(FATAL_ERROR "package_test: pkg-config not found; scripts/install-deps.sh installs it")
+  endif()
+  set(ENV{PKG_CONFIG_PATH} "${prefix}/${LIBDIR}/pkgconfig")
+  run("pkg-config --modversion lumicap" ${PKG_CONFIG_EXECUTABLE} --modversion lumicap)
+  string(STRIP "${run_output}" modversion)
+  check("pkg-config reports version ${VERSION} (${modversion})" modversion STREQUAL VERSION)
+  run("pkg-config --cflags --libs lumicap" ${PKG_CONFIG_EXECUTABLE} --cflags --libs lumicap)
+  separate_arguments(pkg_flags UNIX_COMMAND "${run_output}")
+  run("pkg-config --variable=libdir lumicap" ${PKG_CONFIG_EXECUTABLE} --variable=libdir lumicap)
+  # pkg-config escapes the spaces of the path; the shell's rules take them out again.
+  separate_arguments(pkg_libdir UNIX_COMMAND "${run_output}")
+  separate_arguments(compiler_flags UNIX_COMMAND "${C_FLAGS} ${LINKER_FLAGS}")
+  set(c_consumer "${WORK_DIR}/c_consumer")
+  run("building the C consumer with pkg-config's flags (${pkg_flags})" ${C_COMPILER} ${compiler_flags}
+    -std=c11 -Wall -Wextra -Werror "${C_CONSUMER}" ${pkg_flags} -o "${c_consumer}")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env "LD_LIBRARY_PATH=${pkg_libdir}" "${c_consumer}"
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  message(STATUS "${out}${err}")
+  check("the pkg-config C consumer runs: version ${VERSION}, MF_E_NOT_INITIALIZED before CreateInstance, the two virtual cameras (exit ${status})"
+    status EQUAL 0 AND out MATCHES "lumicap ${VERSION}, early InitializeCamera 0xC00D36B6, 2 cameras: \"Lumicap Virtual Camera\" \"Lumicap Virtual Rear Camera\"")
 endif()
 
 if(failures GREATER 0)
