@@ -47,3 +47,12 @@ wine_loader() {
 wine_loader_starts() {
     [[ -x "$1" ]] && timeout 60 "$1" --version >/dev/null 2>&1
 }
+
+# The tally of the checks, printed by the script that sources this file.
+# shellcheck disable=SC2034
+passed=0
+failed=0
+skipped=0
+pass() { echo "PASS: $*"; passed=$((passed + 1)); }
+fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
+skip() { echo "SKIP: $*"; skipped=$((skipped + 1)); }

@@ -15,13 +15,6 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
 
-passed=0
-failed=0
-skipped=0
-pass() { echo "PASS: $*"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
-skip() { echo "SKIP: $*"; skipped=$((skipped + 1)); }
-
 # shellcheck source=scripts/windows-common.sh
 source "$root/scripts/windows-common.sh"
 # System DLLs the library may import; anything else (libstdc++-6, libgcc_s, libwinpthread-1, ...)

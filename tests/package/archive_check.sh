@@ -17,12 +17,6 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # shellcheck source=scripts/windows-common.sh
 source "$root/scripts/windows-common.sh"
 
-passed=0
-failed=0
-skipped=0
-pass() { echo "PASS: $*"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
-skip() { echo "SKIP: $*"; skipped=$((skipped + 1)); }
 finish() {
     echo "archive_check: $passed passed, $failed failed, $skipped skipped"
     [[ $failed -eq 0 && $passed -gt 0 ]]
