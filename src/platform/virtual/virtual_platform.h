@@ -56,7 +56,8 @@ int RemoveCamera(const WideString& friendlyName);
 // ---- Faults --------------------------------------------------------------------------------------
 // Platform operations are named after the call, e.g. "MFCreateAttributes", "MFEnumDeviceSources",
 // "D3D11CreateDevice", "ID3D11Device::QueryInterface(ID3D10Multithread)", "MFCreateDXGIDeviceManager",
-// "IMFDXGIDeviceManager::ResetDevice", "CoCreateInstance", "IMFCaptureEngineClassFactory::CreateInstance",
+// "IMFDXGIDeviceManager::ResetDevice", "CoCreateInstance", "MFCreateAsyncResult", "MFInvokeCallback",
+// "IMFCaptureEngineClassFactory::CreateInstance",
 // "IMFCaptureEngine::Initialize", "IMFCaptureEngine::StartPreview", "IMFCaptureEngine::StopPreview",
 // "IMFCaptureEngine::TakePhoto", "IMFCaptureEngine::GetSink", "IMFCaptureEngine::GetSource",
 // "IMFCaptureSource::GetAvailableDeviceMediaType", "IMFCaptureSource::GetCurrentDeviceMediaType",
