@@ -26,7 +26,8 @@ expected_exports="CreateInstance FreePhotoMemory GetCameraList GetLastPhoto GetM
 OnCaptureEvent SetLogCallback StartPreview StopPreview TakePhotoAsync"
 # The control functions of include/lumicap/lumicap_virtual.h, exported by the virtual DLL only.
 virtual_exports="LumicapVirtualReset LumicapVirtualSetCameras LumicapVirtualAddCamera LumicapVirtualRemoveCamera
-LumicapVirtualFailOperation LumicapVirtualClearFaults LumicapVirtualGetFrameCount LumicapVirtualGetLatestFrame"
+LumicapVirtualFailOperation LumicapVirtualClearFaults LumicapVirtualGetFrameCount LumicapVirtualGetLatestFrame
+LumicapVirtualSetPhotoWriteMode"
 # System DLLs the library may import; anything else (libstdc++-6, libgcc_s, libwinpthread-1, ...)
 # would have to ship beside it. The virtual DLL draws with GDI and encodes with WIC, and needs no
 # Media Foundation or Direct3D at all.
@@ -155,7 +156,7 @@ test_preset() {
             tests/conformance/lumicap_attribute_conformance.exe
             tests/windows/unit/lumicap_windows_unit_tests.exe)
         names="$expected_exports $virtual_exports"
-        what="the eleven plain names and the eight LumicapVirtual control functions"
+        what="the eleven plain names and the nine LumicapVirtual control functions"
         allowed=$allowed_virtual_imports
     else
         host=lumicap_host_test

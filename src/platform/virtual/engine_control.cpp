@@ -1,4 +1,5 @@
-// The control API's engine side: event control, status overrides and what the newest engine holds.
+// The control API's engine side: event control, status overrides, the photo write mode and what the
+// newest engine holds.
 #include "engine.h"
 #include "engine_registry.h"
 #include "platform/no_destructor.h"
@@ -11,6 +12,7 @@ namespace {
 struct Control {
     std::mutex mutex;
     EventControl events;
+    PhotoWriteMode photoWriteMode = PhotoWriteMode::kSequential;
     std::vector<std::pair<GUID, HRESULT>> nextStatus;  // one per event type
 };
 
@@ -32,6 +34,20 @@ EventControl CurrentEventControl()
     Control& control = EventSettings();
     std::lock_guard<std::mutex> lock(control.mutex);
     return control.events;
+}
+
+PhotoWriteMode CurrentPhotoWriteMode()
+{
+    Control& control = EventSettings();
+    std::lock_guard<std::mutex> lock(control.mutex);
+    return control.photoWriteMode;
+}
+
+void SetPhotoWriteMode(PhotoWriteMode mode)
+{
+    Control& control = EventSettings();
+    std::lock_guard<std::mutex> lock(control.mutex);
+    control.photoWriteMode = mode;
 }
 
 HRESULT TakeNextEventStatus(REFGUID extendedType)
@@ -115,6 +131,7 @@ void ResetEngines()
         std::lock_guard<std::mutex> lock(control.mutex);
         control.events = EventControl{};
         control.nextStatus.clear();
+        control.photoWriteMode = PhotoWriteMode::kSequential;
     }
     WakeEngines();
 }

@@ -110,6 +110,8 @@ public:
 
     HANDLE RenderHandle() const;
     PreviewSinkState State() const;
+    // As the system's preview sink: an uncompressed video type only (MJPG or H.264 is refused).
+    static HRESULT CheckStreamType(IMFMediaType* mediaType);
 
 private:
     friend class CaptureSink<PreviewSink, IMFCapturePreviewSink>;
@@ -135,6 +137,8 @@ public:
     // Gives the output stream back (the engine is going away).
     void DropOutput();
     PhotoSinkState State() const;
+    // The photo's type is the encoder's business: any is taken.
+    static HRESULT CheckStreamType(IMFMediaType*) { return S_OK; }
 
 private:
     friend class CaptureSink<PhotoSink, IMFCapturePhotoSink>;

@@ -45,7 +45,7 @@ struct Camera {
 
 // The two cameras a fresh platform has.
 std::vector<Camera> DefaultCameras();
-// Back to the default cameras, no faults, no held events, no delays.
+// Back to the default cameras, no faults, no held events, no delays, sequential photo writes.
 void Reset();
 void SetCameras(std::vector<Camera> cameras);
 void AddCamera(Camera camera);
@@ -94,6 +94,13 @@ void SetEventDelay(unsigned milliseconds);
 bool RaiseEngineError(HRESULT status);
 // Makes the most recently created engine report an event of any type with the given status.
 bool RaiseEngineEvent(REFGUID extendedType, HRESULT status);
+
+// ---- How the photo sink writes ------------------------------------------------------------------
+// The photo sink writes its JPEG with sequential Write calls (the default), with BeginWrite/EndWrite
+// pairs, or with zeros in place of its first 20 bytes that it patches at the end after seeking back.
+// The bytes that end up in the stream are the same. Reset() goes back to sequential.
+enum class PhotoWriteMode { kSequential = 0, kAsync = 1, kPatched = 2 };
+void SetPhotoWriteMode(PhotoWriteMode mode);
 
 // ---- What the sinks, engines and windows hold -------------------------------------------------------
 struct SinkStream {
