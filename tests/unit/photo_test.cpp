@@ -138,6 +138,30 @@ TEST_F(PhotoTest, RearCameraPhotoIsFullSize)
     ::FreePhotoMemory();
 }
 
+TEST_F(PhotoTest, CameraWithAPhotoStreamPhotographsAtThatStreamsSize)
+{
+    virt::Camera camera = virt::DefaultCameras()[0];
+    virt::Format still;
+    still.width = 2592;
+    still.height = 1944;
+    still.subtype = MFVideoFormat_MJPG;
+    camera.photoFormats = {still};
+    virt::SetCameras({camera});
+    // The preferred preview stream is stream 0; the preferred photo stream is the photo stream.
+    StartPreviewOn(0);
+    TakeAndWait();
+    Photo photo = FetchPhoto();
+    DecodedImage image = DecodeJpeg(photo.data, static_cast<size_t>(photo.size));
+    ASSERT_TRUE(image.ok);
+    EXPECT_EQ(image.width, 2592u);
+    EXPECT_EQ(image.height, 1944u);
+    ::FreePhotoMemory();
+    UINT32 width = 0;
+    UINT32 height = 0;
+    ASSERT_TRUE(LumicapGetLatestFrame(window_, nullptr, 0, &width, &height));
+    EXPECT_EQ(width, 640u);
+}
+
 TEST_F(PhotoTest, SecondRequestWhilePendingIsRefusedEvenAfterTheStop)
 {
     StartPreviewOn(0);

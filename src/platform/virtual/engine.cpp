@@ -315,7 +315,7 @@ HRESULT CaptureEngine::WritePhoto()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
-        deviceType = source_->CurrentType();
+        deviceType = source_->CurrentPhotoType();
     }
     const ComPtr<IMFMediaType> streamType = photoSink_->StreamType();
     const ComPtr<IMFByteStream> output = photoSink_->Output();

@@ -15,7 +15,7 @@ namespace lumicap::virt {
 // {E5323777-F976-4F5B-9B55-B94699C46E44}
 inline constexpr GUID kCategoryVideoCamera = {0xE5323777, 0xF976, 0x4F5B, {0x9B, 0x55, 0xB9, 0x46, 0x99, 0xC4, 0x6E, 0x44}};
 
-// One device media type on stream 0. A cleared has* flag leaves that attribute out of the type.
+// One device media type of a camera stream. A cleared has* flag leaves that attribute out of the type.
 struct Format {
     UINT32 width = 0;
     UINT32 height = 0;
@@ -38,6 +38,9 @@ struct Camera {
     WideString symbolicLink;
     GUID category = GUID_NULL;
     std::vector<Format> formats;
+    // A separate photo stream (stream 1), as some cameras have: its formats, the first current at
+    // start. Empty: the camera has stream 0 only, and the preferred photo stream is stream 0.
+    std::vector<Format> photoFormats;
     bool hasFriendlyName = true;
     bool hasSymbolicLink = true;
     bool hasCategory = true;
