@@ -50,7 +50,7 @@ void CheckContent(const std::vector<BYTE>& source, size_t total, size_t chunk)
     }
     std::vector<BYTE> back(total);
     ULONG read = 0;
-    if (!stream || FAILED(stream->Read(back.data(), static_cast<ULONG>(total), &read)) || read != total ||
+    if (!stream || FAILED(stream->ReadFromStart(back.data(), static_cast<ULONG>(total), &read)) || read != total ||
         std::memcmp(back.data(), source.data(), total) != 0) {
         throw std::runtime_error("the stream lost or reordered written bytes");
     }

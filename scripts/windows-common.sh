@@ -10,7 +10,8 @@ OnCaptureEvent SetLogCallback StartPreview StopPreview TakePhotoAsync"
 # shellcheck disable=SC2034
 virtual_exports="LumicapVirtualReset LumicapVirtualSetCameras LumicapVirtualAddCamera LumicapVirtualRemoveCamera
 LumicapVirtualFailOperation LumicapVirtualClearFaults LumicapVirtualGetFrameCount LumicapVirtualGetLatestFrame
-LumicapVirtualSetCameraCondition LumicapVirtualRaiseEngineError LumicapVirtualSetNextEventStatus"
+LumicapVirtualSetCameraCondition LumicapVirtualRaiseEngineError LumicapVirtualSetNextEventStatus
+LumicapVirtualSetPhotoWriteMode"
 
 sorted_words() { tr -s '[:space:]' '\n' | sed '/^$/d' | sort; }
 

@@ -116,7 +116,7 @@ test_preset() {
             tests/conformance/lumicap_attribute_conformance.exe
             tests/windows/unit/lumicap_windows_unit_tests.exe)
         names="$expected_exports $virtual_exports"
-        what="the eleven plain names and the eight LumicapVirtual control functions"
+        what="the eleven plain names and the nine LumicapVirtual control functions"
         allowed=$allowed_virtual_imports
     else
         host=lumicap_host_test

@@ -54,7 +54,8 @@ typedef struct LumicapVirtualCamera {
 #endif
 
 /* Back to a fresh library's cameras ("Lumicap Virtual Camera" and "Lumicap Virtual Rear Camera",
- * see README.md), with no injected faults, no held or delayed events and an empty operation log.
+ * see README.md), with no injected faults, no held or delayed events, sequential photo writes and an
+ * empty operation log.
  * Engines already running on earlier cameras go on. */
 LUMICAP_VIRTUAL_API void WINAPI LumicapVirtualReset(void);
 
@@ -123,6 +124,17 @@ LUMICAP_VIRTUAL_API UINT64 WINAPI LumicapVirtualGetFrameCount(HWND window);
  * copied); E_POINTER for a null width or height. */
 LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualGetLatestFrame(HWND window, UINT32* width, UINT32* height,
                                                                 UINT32* pixels, UINT64 capacity);
+
+/* How the virtual photo sink writes each JPEG into the host's byte stream: with sequential Write calls
+ * (LUMICAP_VIRTUAL_PHOTO_WRITE_SEQUENTIAL, the default), with BeginWrite/EndWrite pairs
+ * (LUMICAP_VIRTUAL_PHOTO_WRITE_ASYNC), or with zeros in place of its first 20 bytes that it patches at
+ * the end after seeking back, as an image encoder does (LUMICAP_VIRTUAL_PHOTO_WRITE_PATCHED). The
+ * photo's bytes are the same in every mode. LumicapVirtualReset goes back to the default.
+ * Returns S_OK, or E_INVALIDARG for another value (the mode is then unchanged). */
+#define LUMICAP_VIRTUAL_PHOTO_WRITE_SEQUENTIAL 0
+#define LUMICAP_VIRTUAL_PHOTO_WRITE_ASYNC 1
+#define LUMICAP_VIRTUAL_PHOTO_WRITE_PATCHED 2
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetPhotoWriteMode(UINT32 mode);
 
 #ifdef __cplusplus
 }

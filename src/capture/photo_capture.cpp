@@ -92,7 +92,7 @@ void GetLastPhoto(BYTE** photo, INT32* size)
     module.lastPhotoBuffer = block;
     if (!block) return;
     ULONG read = 0;
-    stream->Read(block, static_cast<ULONG>(length), &read);
+    stream->ReadFromStart(block, static_cast<ULONG>(length), &read);
     // Never report bytes that were not copied.
     *size = static_cast<INT32>(read);
 }

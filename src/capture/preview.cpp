@@ -65,12 +65,15 @@ HRESULT CaptureManager::BeginPreview(HWND window, INT32 mediaTypeIndex)
 
 HRESULT CaptureManager::ConfigurePreview(INT32 mediaTypeIndex)
 {
+    // Kept only once the whole configuration succeeded: a failed one leaves the next start to
+    // configure afresh with its own index and window.
     ComPtr<IMFCaptureSink> sink;
     HRESULT hr = engine->GetSink(MF_CAPTURE_ENGINE_SINK_TYPE_PREVIEW, sink.Put());
     if (FAILED(hr)) return hr;
-    hr = sink->QueryInterface(IID_IMFCapturePreviewSink, previewSink.PutVoid());
+    ComPtr<IMFCapturePreviewSink> configured;
+    hr = sink->QueryInterface(IID_IMFCapturePreviewSink, configured.PutVoid());
     if (FAILED(hr)) return hr;
-    hr = previewSink->SetRenderHandle(previewWindow);
+    hr = configured->SetRenderHandle(previewWindow);
     if (FAILED(hr)) return hr;
 
     ComPtr<IMFCaptureSource> source;
@@ -81,8 +84,8 @@ HRESULT CaptureManager::ConfigurePreview(INT32 mediaTypeIndex)
                                            currentType.Put());
     if (FAILED(hr)) return hr;
     // Not handed on: building it proves the current type carries what a preview needs.
-    ComPtr<IMFMediaType> rgb32Type;
-    hr = MakeRgb32PreviewType(currentType.Get(), rgb32Type.Put());
+    ComPtr<IMFMediaType> currentRgb32Type;
+    hr = MakeRgb32PreviewType(currentType.Get(), currentRgb32Type.Put());
     if (FAILED(hr)) return hr;
 
     ComPtr<IMFMediaType> chosenType;
@@ -90,11 +93,18 @@ HRESULT CaptureManager::ConfigurePreview(INT32 mediaTypeIndex)
     if (FAILED(hr)) return hr;
     // The sink converts whatever the camera delivers, so a refused format does not stop the preview.
     source->SetCurrentDeviceMediaType(0, chosenType.Get());
-    hr = chosenType->SetUINT32(MF_MT_ALL_SAMPLES_INDEPENDENT, TRUE);
+    // The preview sink takes only uncompressed types: it gets an RGB32 copy of the chosen one, which
+    // may be MJPG or H.264.
+    ComPtr<IMFMediaType> previewType;
+    hr = MakeRgb32PreviewType(chosenType.Get(), previewType.Put());
+    if (FAILED(hr)) return hr;
+    hr = previewType->SetUINT32(MF_MT_ALL_SAMPLES_INDEPENDENT, TRUE);
     if (FAILED(hr)) return hr;
     DWORD sinkStreamIndex = 0;
-    return previewSink->AddStream(MF_CAPTURE_ENGINE_PREFERRED_SOURCE_STREAM_FOR_VIDEO_PREVIEW, chosenType.Get(),
-                                  nullptr, &sinkStreamIndex);
+    hr = configured->AddStream(MF_CAPTURE_ENGINE_PREFERRED_SOURCE_STREAM_FOR_VIDEO_PREVIEW, previewType.Get(),
+                               nullptr, &sinkStreamIndex);
+    if (SUCCEEDED(hr)) previewSink = std::move(configured);
+    return hr;
 }
 
 void CaptureManager::EndPreview()

@@ -2,8 +2,9 @@
 //
 // Logic talks to platform objects through the SDK's own COM interfaces and calls the system services
 // (events, window messages, SAFEARRAY/BSTR, QISearch, StringFromCLSID, PropVariantClear, task memory)
-// by their Win32 names. Only the calls that create platform objects differ between backends; they
-// are declared here, with the SDK's signatures, and implemented once per backend.
+// by their Win32 names. Only the calls that create platform objects (and hand an async result to its
+// callback) differ between backends; they are declared here, with the SDK's signatures, and
+// implemented once per backend.
 #pragma once
 
 #ifdef _WIN32
@@ -34,5 +35,7 @@ HRESULT D3D11CreateDevice(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, HMO
                           ID3D11Device** device, D3D_FEATURE_LEVEL* featureLevel, ID3D11DeviceContext** context);
 HRESULT MFCreateDXGIDeviceManager(UINT* resetToken, IMFDXGIDeviceManager** deviceManager);
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD classContext, REFIID iid, void** object);
+HRESULT MFCreateAsyncResult(IUnknown* object, IMFAsyncCallback* callback, IUnknown* state, IMFAsyncResult** result);
+HRESULT MFInvokeCallback(IMFAsyncResult* result);
 
 }  // namespace lumicap::platform

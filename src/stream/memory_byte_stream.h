@@ -1,6 +1,12 @@
-// The in-memory byte stream the platform's photo sink writes each photo into. It has no position:
-// every write appends and every read copies from the first byte. Writes may come from the
-// platform's threads while the host reads, so the bytes are guarded and the count is interlocked.
+// The in-memory byte stream the platform's photo sink writes each photo into: readable, writable and
+// seekable, with one current position that Read, Write and their asynchronous forms start from and
+// move on. Writes may come from the platform's threads while the host reads, so the bytes and the
+// position are guarded and the count is interlocked.
+//
+// Positions and lengths stay within kMaxLength (what a photo block's signed 32-bit size can hold);
+// the position never passes the end (SetLength extends with zeros instead). Close ends the stream's
+// use by its writer: every later call that reads, writes or moves answers MF_E_SHUTDOWN, while the
+// length and position stay readable and the bytes stay for ReadFromStart.
 #pragma once
 
 #include "platform/com_ptr.h"
@@ -16,6 +22,8 @@ namespace lumicap {
 
 class MemoryIMFByteStream : public IMFByteStream {
 public:
+    static constexpr QWORD kMaxLength = 0x7FFFFFFF;
+
     // A new, empty stream with one reference, or null when it cannot be allocated.
     static ComPtr<MemoryIMFByteStream> Create();
 
@@ -41,23 +49,34 @@ public:
     HRESULT STDMETHODCALLTYPE Flush() override;
     HRESULT STDMETHODCALLTYPE Close() override;
 
+    // Copies up to count bytes from the first byte on, leaving the position where it is and working
+    // on a closed stream too: the library's own read of a finished photo.
+    HRESULT ReadFromStart(BYTE* buffer, ULONG count, ULONG* bytesRead);
+
     MemoryIMFByteStream() = default;
     virtual ~MemoryIMFByteStream();
 
 private:
-    // The bytes live in blocks that double in size, so appending never moves what was written.
+    // The bytes live in blocks that double in size, so growing never moves what was written. Block
+    // i holds the stream's bytes from the sum of the earlier blocks' capacities on.
     struct Block {
         std::unique_ptr<BYTE[]> data;
         size_t capacity = 0;
-        size_t used = 0;
     };
 
-    bool Reserve(size_t count);
+    bool Reserve(size_t length);
+    // Visits the blocks' pieces of [offset, offset + count), in order, as (address, size).
+    template <typename Visit>
+    void ForEachPiece(size_t offset, size_t count, Visit visit);
+    HRESULT ReadLocked(size_t offset, BYTE* buffer, ULONG count, ULONG* bytesRead);
+    HRESULT MoveLocked(LONGLONG base, LONGLONG offset);
 
     std::mutex mutex_;
     std::vector<Block> bytes_;
     size_t length_ = 0;
     size_t capacity_ = 0;
+    size_t position_ = 0;
+    bool closed_ = false;
     std::atomic<ULONG> refCount_{1};
 };
 

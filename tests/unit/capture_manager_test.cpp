@@ -40,6 +40,10 @@ TEST_F(CaptureSetUp, DefaultCameraReportsReadyBeforeItsEvent)
     EXPECT_EQ(LogLines(), (std::vector<Text>{T("CreateInstance"), T("InitializeCamera: Lumicap Virtual Camera")}));
     EXPECT_TRUE(Manager().engine);
     EXPECT_TRUE(virt::GetEngineState().initialized);
+    // The engine uses the device from its own threads: the set-up turned its protection on.
+    ComPtr<ID3D10Multithread> multithread;
+    ASSERT_EQ(Module().d3dDevice->QueryInterface(IID_ID3D10Multithread, multithread.PutVoid()), S_OK);
+    EXPECT_TRUE(multithread->GetMultithreadProtected());
 }
 
 TEST_F(CaptureSetUp, SecondInitializeTearsTheFirstSetUpDown)

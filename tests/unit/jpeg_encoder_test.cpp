@@ -37,7 +37,7 @@ public:
         GetLength(&length);
         std::vector<uint8_t> bytes(static_cast<size_t>(length));
         ULONG read = 0;
-        if (!bytes.empty()) Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+        if (!bytes.empty()) ReadFromStart(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
         bytes.resize(read);
         return bytes;
     }

@@ -102,6 +102,30 @@ TEST_F(PhotoTest, PhotoIsAJpegOfTheAppliedSizeWithThePattern)
     ::FreePhotoMemory();
 }
 
+TEST_F(PhotoTest, FailedStartLeavesTheNextToItsOwnFormatAndWindow)
+{
+    OpenCamera();
+    HWND first = LumicapCreateMessageWindow();
+    EXPECT_EQ(::StartPreview(99, first), MF_E_NO_MORE_TYPES);
+    // Format 2, 1280 x 720 MJPG: shown through the preview sink's RGB32 copy, and photographed.
+    EXPECT_EQ(::StartPreview(2, window_), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return LumicapGetFrameCount(window_) >= 1; }));
+    UINT32 width = 0;
+    UINT32 height = 0;
+    ASSERT_TRUE(LumicapGetLatestFrame(window_, nullptr, 0, &width, &height));
+    EXPECT_EQ(width, 1280u);
+    EXPECT_EQ(height, 720u);
+    EXPECT_EQ(LumicapGetFrameCount(first), 0u);
+    TakeAndWait();
+    Photo photo = FetchPhoto();
+    DecodedImage image = DecodeJpeg(photo.data, static_cast<size_t>(photo.size));
+    ASSERT_TRUE(image.ok);
+    EXPECT_EQ(image.width, 1280u);
+    EXPECT_EQ(image.height, 720u);
+    ::FreePhotoMemory();
+    DestroyWindow(first);
+}
+
 TEST_F(PhotoTest, RearCameraPhotoIsFullSize)
 {
     StartPreviewOn(1, "Lumicap Virtual Rear Camera");
@@ -112,6 +136,30 @@ TEST_F(PhotoTest, RearCameraPhotoIsFullSize)
     EXPECT_EQ(image.width, 2592u);
     EXPECT_EQ(image.height, 1944u);
     ::FreePhotoMemory();
+}
+
+TEST_F(PhotoTest, CameraWithAPhotoStreamPhotographsAtThatStreamsSize)
+{
+    virt::Camera camera = virt::DefaultCameras()[0];
+    virt::Format still;
+    still.width = 2592;
+    still.height = 1944;
+    still.subtype = MFVideoFormat_MJPG;
+    camera.photoFormats = {still};
+    virt::SetCameras({camera});
+    // The preferred preview stream is stream 0; the preferred photo stream is the photo stream.
+    StartPreviewOn(0);
+    TakeAndWait();
+    Photo photo = FetchPhoto();
+    DecodedImage image = DecodeJpeg(photo.data, static_cast<size_t>(photo.size));
+    ASSERT_TRUE(image.ok);
+    EXPECT_EQ(image.width, 2592u);
+    EXPECT_EQ(image.height, 1944u);
+    ::FreePhotoMemory();
+    UINT32 width = 0;
+    UINT32 height = 0;
+    ASSERT_TRUE(LumicapGetLatestFrame(window_, nullptr, 0, &width, &height));
+    EXPECT_EQ(width, 640u);
 }
 
 TEST_F(PhotoTest, SecondRequestWhilePendingIsRefusedEvenAfterTheStop)

@@ -33,7 +33,7 @@ TEST_F(Preview, LogsTheIndexFirstOnEveryCall)
                                              T("StartPreview media type index: -2147483648")}));
 }
 
-TEST_F(Preview, FullStartConfiguresTheSinkWithTheChosenFormat)
+TEST_F(Preview, FullStartGivesTheSinkAnRgb32CopyOfTheChosenFormat)
 {
     StartPreviewOn(3);
     virt::PreviewSinkState sink = virt::GetPreviewSinkState();
@@ -43,6 +43,13 @@ TEST_F(Preview, FullStartConfiguresTheSinkWithTheChosenFormat)
     UINT64 size = 0;
     sink.streams[0].mediaType->GetUINT64(MF_MT_FRAME_SIZE, &size);
     EXPECT_EQ(size, Size(1920, 1080));
+    // The chosen format is MJPG, which the preview sink refuses: it gets RGB32 at the same size and rate.
+    GUID subtype = GUID_NULL;
+    EXPECT_EQ(sink.streams[0].mediaType->GetGUID(MF_MT_SUBTYPE, &subtype), S_OK);
+    EXPECT_EQ(subtype, MFVideoFormat_RGB32);
+    UINT64 rate = 0;
+    EXPECT_EQ(sink.streams[0].mediaType->GetUINT64(MF_MT_FRAME_RATE, &rate), S_OK);
+    EXPECT_EQ(rate, Size(30, 1));
     UINT32 independent = 0;
     EXPECT_EQ(sink.streams[0].mediaType->GetUINT32(MF_MT_ALL_SAMPLES_INDEPENDENT, &independent), S_OK);
     EXPECT_EQ(independent, 1u);
@@ -83,7 +90,7 @@ TEST_F(Preview, NewInitializeTakesTheFullPathAgain)
     EXPECT_EQ(AppliedFrameSize(), Size(640, 480));
 }
 
-TEST_F(Preview, MissingCurrentTypeAttributeFailsButKeepsTheSink)
+TEST_F(Preview, MissingCurrentTypeAttributeFailsWithoutKeepingTheSink)
 {
     for (bool aspect : {true, false}) {
         virt::Camera camera = virt::DefaultCameras()[0];
@@ -92,10 +99,10 @@ TEST_F(Preview, MissingCurrentTypeAttributeFailsButKeepsTheSink)
         ResetModule();
         OpenCamera();
         EXPECT_EQ(::StartPreview(1, window_), MF_E_ATTRIBUTENOTFOUND);
-        EXPECT_TRUE(Manager().previewSink);
+        EXPECT_FALSE(Manager().previewSink);
         EXPECT_FALSE(Manager().isPreviewing);
-        // The restart path: the engine refuses, as the sink never got a stream.
-        EXPECT_EQ(::StartPreview(1, window_), MF_E_INVALIDREQUEST);
+        // No restart with a sink that never got a stream: the next start configures again.
+        EXPECT_EQ(::StartPreview(1, window_), MF_E_ATTRIBUTENOTFOUND);
     }
 }
 
@@ -113,7 +120,7 @@ TEST_P(IndexOutOfRange, EndsAtTheFailedFetchWithoutStarting)
 {
     OpenCamera();
     EXPECT_EQ(::StartPreview(GetParam(), window_), MF_E_NO_MORE_TYPES);
-    EXPECT_TRUE(Manager().previewSink);
+    EXPECT_FALSE(Manager().previewSink);
     EXPECT_TRUE(virt::GetPreviewSinkState().streams.empty());
     EXPECT_EQ(virt::OperationCount("IMFCaptureSource::SetCurrentDeviceMediaType"), 0u);
     EXPECT_EQ(virt::OperationCount("IMFCaptureEngine::StartPreview"), 0u);
@@ -142,12 +149,12 @@ TEST_P(StartStepFails, ReturnsThatStepsCode)
 INSTANTIATE_TEST_SUITE_P(Steps, StartStepFails,
                          ::testing::Values(StartFailure{"IMFCaptureEngine::GetSink", false},
                                            StartFailure{"IMFCaptureSink::QueryInterface", false},
-                                           StartFailure{"IMFCapturePreviewSink::SetRenderHandle", true},
-                                           StartFailure{"IMFCaptureEngine::GetSource", true},
-                                           StartFailure{"IMFCaptureSource::GetCurrentDeviceMediaType", true},
-                                           StartFailure{"MFCreateMediaType", true},
-                                           StartFailure{"IMFMediaType::SetUINT32", true},
-                                           StartFailure{"IMFCapturePreviewSink::AddStream", true},
+                                           StartFailure{"IMFCapturePreviewSink::SetRenderHandle", false},
+                                           StartFailure{"IMFCaptureEngine::GetSource", false},
+                                           StartFailure{"IMFCaptureSource::GetCurrentDeviceMediaType", false},
+                                           StartFailure{"MFCreateMediaType", false},
+                                           StartFailure{"IMFMediaType::SetUINT32", false},
+                                           StartFailure{"IMFCapturePreviewSink::AddStream", false},
                                            StartFailure{"IMFCaptureEngine::StartPreview", true}));
 
 TEST_F(Preview, StopLogsAndClearsTheFlag)

@@ -1,5 +1,6 @@
 // The C control functions of the virtual build (lumicap_virtual.h), seen from a host: cameras it
 // chooses, cameras it unplugs, failures it injects and the frames its window received.
+#include "support/jpeg_decode.h"
 #include "support/test_host.h"
 
 #include "capture/capture_manager.h"
@@ -168,6 +169,25 @@ TEST_F(VirtualCApi, InjectedFailureReachesTheHostUnchanged)
     ASSERT_EQ(LumicapVirtualFailOperation("IMFCaptureEngine::Initialize", E_ACCESSDENIED, 1), S_OK);
     EXPECT_EQ(::InitializeCamera(TEXT("Lumicap Virtual Camera")), E_ACCESSDENIED);
     OpenCamera();
+}
+
+TEST_F(VirtualCApi, PhotoWriteModesAllGiveTheHostADecodablePhoto)
+{
+    EXPECT_EQ(LumicapVirtualSetPhotoWriteMode(3), E_INVALIDARG);
+    StartPreviewOn(0);
+    for (UINT32 mode : {LUMICAP_VIRTUAL_PHOTO_WRITE_ASYNC, LUMICAP_VIRTUAL_PHOTO_WRITE_PATCHED,
+                        LUMICAP_VIRTUAL_PHOTO_WRITE_SEQUENTIAL}) {
+        ASSERT_EQ(LumicapVirtualSetPhotoWriteMode(mode), S_OK);
+        ::TakePhotoAsync();
+        ASSERT_TRUE(PumpUntil([] { return !Module().theManager->isPhotoPending; }));
+        BYTE* photo = nullptr;
+        INT32 size = 0;
+        ::GetLastPhoto(&photo, &size);
+        const DecodedImage image = DecodeJpeg(photo, static_cast<size_t>(size));
+        EXPECT_TRUE(image.ok) << mode;
+        EXPECT_EQ(image.width, 640u) << mode;
+        ::FreePhotoMemory();
+    }
 }
 
 #ifdef _WIN32

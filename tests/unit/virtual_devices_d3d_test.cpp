@@ -42,13 +42,22 @@ TEST_F(VirtualD3DStandIns, DeviceArgumentsAreChecked)
                                           nullptr, nullptr),
               E_INVALIDARG);
     EXPECT_EQ(CreateDevice(device.Put(), nullptr, nullptr, nullptr, 2), E_INVALIDARG);
+    // As the capture engine needs: a hardware device with video support, from a list of known levels.
+    const D3D_FEATURE_LEVEL unknown[] = {D3D_FEATURE_LEVEL_11_0, static_cast<D3D_FEATURE_LEVEL>(0x1234)};
+    EXPECT_EQ(CreateDevice(device.Put(), nullptr, nullptr, unknown, 2), E_INVALIDARG);
+    EXPECT_EQ(CreateDevice(device.Put(), nullptr, nullptr, unknown, 0), E_INVALIDARG);
+    for (D3D_DRIVER_TYPE driver : {D3D_DRIVER_TYPE_WARP, D3D_DRIVER_TYPE_REFERENCE, D3D_DRIVER_TYPE_UNKNOWN}) {
+        EXPECT_EQ(platform::D3D11CreateDevice(nullptr, driver, nullptr, D3D11_CREATE_DEVICE_VIDEO_SUPPORT, nullptr, 0,
+                                              D3D11_SDK_VERSION, device.Put(), nullptr, nullptr),
+                  E_INVALIDARG);
+    }
     EXPECT_FALSE(device);
     FailOperation("D3D11CreateDevice", DXGI_ERROR_UNSUPPORTED, 1);
     ComPtr<ID3D11DeviceContext> context;
     EXPECT_EQ(CreateDevice(device.Put(), nullptr, context.Put()), DXGI_ERROR_UNSUPPORTED);
     EXPECT_FALSE(device);
     EXPECT_FALSE(context);
-    EXPECT_EQ(OperationCount("D3D11CreateDevice"), 4u);
+    EXPECT_EQ(OperationCount("D3D11CreateDevice"), 9u);
 }
 
 TEST_F(VirtualD3DStandIns, MultithreadProtectionIsAFaceOfTheDevice)

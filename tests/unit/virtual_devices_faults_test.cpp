@@ -202,8 +202,8 @@ TEST_F(VirtualFaults, OperationNamesCoverEveryOperationCountedAndNoneTwice)
     platform::CoCreateInstance(CLSID_MFCaptureEngineClassFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                factory.PutVoid());
     ComPtr<ID3D11Device> device;
-    platform::D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
-                                device.Put(), nullptr, nullptr);
+    platform::D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, D3D11_CREATE_DEVICE_VIDEO_SUPPORT, nullptr,
+                                0, D3D11_SDK_VERSION, device.Put(), nullptr, nullptr);
     ComPtr<IUnknown> multithread;
     device->QueryInterface(IID_ID3D10Multithread, multithread.PutVoid());
     UINT token = 0;

@@ -1,5 +1,7 @@
 #include "virtual_engine_support.h"
 
+#include "stream/memory_byte_stream.h"
+
 #include <csetjmp>
 #include <cstdio>
 
@@ -132,6 +134,78 @@ TEST_F(VirtualEnginePhoto, WritesABaselineJpegOfThePhotoStreamsSizeInChunks)
     EXPECT_EQ(photo.lumaQuantizerDc, 3u);  // libjpeg's table scaled for quality 90
     EXPECT_EQ(CounterOf(photo), 0u);      // no preview ran: the first frame
     ExpectBars(photo, 0);
+}
+
+// The library's stream, counting the calls each write mode makes.
+class CountingStream final : public MemoryIMFByteStream {
+public:
+    std::atomic<unsigned> writes{0};
+    std::atomic<unsigned> beginWrites{0};
+    std::atomic<unsigned> seeks{0};
+
+    HRESULT STDMETHODCALLTYPE Write(const BYTE* data, ULONG count, ULONG* written) override
+    {
+        ++writes;
+        return MemoryIMFByteStream::Write(data, count, written);
+    }
+    HRESULT STDMETHODCALLTYPE BeginWrite(const BYTE* data, ULONG count, IMFAsyncCallback* callback,
+                                         IUnknown* state) override
+    {
+        ++beginWrites;
+        return MemoryIMFByteStream::BeginWrite(data, count, callback, state);
+    }
+    HRESULT STDMETHODCALLTYPE Seek(MFBYTESTREAM_SEEK_ORIGIN origin, LONGLONG offset, DWORD flags,
+                                   QWORD* position) override
+    {
+        ++seeks;
+        return MemoryIMFByteStream::Seek(origin, offset, flags, position);
+    }
+};
+
+TEST_F(VirtualEnginePhoto, EveryWriteModeGivesTheSameJpeg)
+{
+    std::vector<BYTE> sequential;
+    for (PhotoWriteMode mode : {PhotoWriteMode::kSequential, PhotoWriteMode::kAsync, PhotoWriteMode::kPatched}) {
+        SetPhotoWriteMode(mode);
+        // A fresh engine photographs its first frame, so each mode encodes the same picture.
+        engine_.Reset();
+        callback_ = RecordingCallback::Create();
+        StartEngine();
+        auto output = ComPtr<CountingStream>::Attach(new CountingStream());
+        SetPhotoOutput(SinkType(MFVideoFormat_RGB32, 2592, 1944).Get(), output.Get());
+        ASSERT_EQ(engine_->TakePhoto(), S_OK);
+        RecordedEvent taken{};
+        ASSERT_TRUE(callback_->WaitFor(MF_CAPTURE_ENGINE_PHOTO_TAKEN, &taken));
+        ASSERT_EQ(taken.status, S_OK) << static_cast<int>(mode);
+
+        QWORD length = 0;
+        QWORD position = 0;
+        output->GetLength(&length);
+        output->GetCurrentPosition(&position);
+        EXPECT_EQ(position, length) << "the writer leaves the stream at its end";
+        std::vector<BYTE> bytes(static_cast<size_t>(length));
+        ULONG read = 0;
+        ASSERT_EQ(output->ReadFromStart(bytes.data(), static_cast<ULONG>(length), &read), S_OK);
+        switch (mode) {
+        case PhotoWriteMode::kSequential:
+            EXPECT_GT(output->writes.load(), 1u);
+            EXPECT_EQ(output->beginWrites.load() + output->seeks.load(), 0u);
+            sequential = bytes;
+            break;
+        case PhotoWriteMode::kAsync:
+            EXPECT_GT(output->beginWrites.load(), 1u);
+            EXPECT_EQ(output->seeks.load(), 0u);
+            break;
+        case PhotoWriteMode::kPatched:
+            EXPECT_EQ(output->seeks.load(), 1u);
+            break;
+        }
+        EXPECT_EQ(bytes, sequential) << static_cast<int>(mode);
+        const DecodedJpeg photo = Decode(bytes);
+        ASSERT_TRUE(photo.ok);
+        EXPECT_EQ(photo.width, 2592u);
+        ExpectBars(photo, 0);
+    }
 }
 
 TEST_F(VirtualEnginePhoto, PhotoSizeFallsBackToTheCurrentDeviceType)

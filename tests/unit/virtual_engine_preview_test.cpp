@@ -71,6 +71,10 @@ TEST_F(VirtualEnginePreview, SinkRecordsStreamsAndRenderHandle)
     DWORD index = 99;
     EXPECT_EQ(sink->AddStream(0, nullptr, nullptr, &index), E_INVALIDARG);
     EXPECT_EQ(sink->AddStream(5, first.Get(), nullptr, &index), MF_E_INVALIDSTREAMNUMBER);
+    // As the system's preview sink: uncompressed types only.
+    for (const GUID* compressed : {&MFVideoFormat_MJPG, &MFVideoFormat_H264}) {
+        EXPECT_EQ(sink->AddStream(0, SinkType(*compressed, 32, 24).Get(), nullptr, &index), MF_E_INVALIDMEDIATYPE);
+    }
     EXPECT_EQ(index, 99u);
     EXPECT_EQ(sink->AddStream(MF_CAPTURE_ENGINE_PREFERRED_SOURCE_STREAM_FOR_VIDEO_PREVIEW, first.Get(), nullptr, &index),
               S_OK);

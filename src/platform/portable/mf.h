@@ -77,6 +77,7 @@ typedef enum _MFBYTESTREAM_SEEK_ORIGIN { msoBegin = 0, msoCurrent = 1 } MFBYTEST
 #define MFBYTESTREAM_IS_READABLE 0x00000001
 #define MFBYTESTREAM_IS_WRITABLE 0x00000002
 #define MFBYTESTREAM_IS_SEEKABLE 0x00000004
+#define MFBYTESTREAM_SEEK_FLAG_CANCEL_PENDING_IO 0x00000001
 
 typedef DWORD MediaEventType;
 #define MEExtendedType 0x0000000F
@@ -190,6 +191,7 @@ LUMICAP_MEDIATYPE_GUID(MFVideoFormat_RGB24, 20);
 LUMICAP_MEDIATYPE_GUID(MFVideoFormat_YUY2, 0x32595559);
 LUMICAP_MEDIATYPE_GUID(MFVideoFormat_NV12, 0x3231564E);
 LUMICAP_MEDIATYPE_GUID(MFVideoFormat_MJPG, 0x47504A4D);
+LUMICAP_MEDIATYPE_GUID(MFVideoFormat_H264, 0x34363248);
 
 // ---------------------------------------------------------------------------------------------
 // Interfaces

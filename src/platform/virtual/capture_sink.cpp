@@ -63,6 +63,8 @@ HRESULT CaptureSink<Derived, Interface>::AddStream(DWORD sourceStream, IMFMediaT
     if (FAILED(hr)) return hr;
     if (!mediaType) return E_INVALIDARG;
     if (!IsVideoStream(sourceStream)) return MF_E_INVALIDSTREAMNUMBER;
+    const HRESULT accepted = Derived::CheckStreamType(mediaType);
+    if (FAILED(accepted)) return accepted;
     std::lock_guard<std::mutex> lock(mutex_);
     try {
         streams_.push_back(SinkStream{sourceStream, ComPtr<IMFMediaType>::Share(mediaType)});

@@ -42,17 +42,40 @@ bool operator==(const FormatKey& a, const FormatKey& b)
 HRESULT CaptureSource::Create(std::shared_ptr<CameraRecord> camera, CaptureSource** source)
 {
     *source = nullptr;
-    ComPtr<IMFMediaType> first;
-    const std::vector<Format>& formats = camera->Description().formats;
-    if (!formats.empty()) {
-        const HRESULT hr = CreateFormatMediaType(formats.front(), first.Put());
+    ComPtr<IMFMediaType> first[2];
+    const std::vector<Format>* streams[2] = {&camera->Description().formats, &camera->Description().photoFormats};
+    for (int device = 0; device < 2; ++device) {
+        if (streams[device]->empty()) continue;
+        const HRESULT hr = CreateFormatMediaType(streams[device]->front(), first[device].Put());
         if (FAILED(hr)) return hr;
     }
     CaptureSource* created = new (std::nothrow) CaptureSource(std::move(camera));
     if (!created) return E_OUTOFMEMORY;
-    created->current_ = std::move(first);
+    created->current_[0] = std::move(first[0]);
+    created->current_[1] = std::move(first[1]);
     *source = created;
     return S_OK;
+}
+
+bool CaptureSource::HasPhotoStream() const { return !camera_->Description().photoFormats.empty(); }
+
+HRESULT CaptureSource::ResolveStream(DWORD stream, DWORD* device) const
+{
+    if (stream == 1 && HasPhotoStream()) {
+        *device = 1;
+    } else if (stream == MF_CAPTURE_ENGINE_PREFERRED_SOURCE_STREAM_FOR_PHOTO) {
+        *device = HasPhotoStream() ? 1 : 0;
+    } else if (IsVideoStream(stream)) {
+        *device = 0;
+    } else {
+        return MF_E_INVALIDSTREAMNUMBER;
+    }
+    return S_OK;
+}
+
+const std::vector<Format>& CaptureSource::FormatsOf(DWORD device) const
+{
+    return device == 1 ? camera_->Description().photoFormats : camera_->Description().formats;
 }
 
 HRESULT CaptureSource::QueryInterface(REFIID iid, void** object)
@@ -87,8 +110,10 @@ HRESULT CaptureSource::GetAvailableDeviceMediaType(DWORD stream, DWORD index, IM
     if (FAILED(hr)) return hr;
     if (!mediaType) return E_POINTER;
     *mediaType = nullptr;
-    if (!IsVideoStream(stream)) return MF_E_INVALIDSTREAMNUMBER;
-    const std::vector<Format>& formats = camera_->Description().formats;
+    DWORD device = 0;
+    const HRESULT resolved = ResolveStream(stream, &device);
+    if (FAILED(resolved)) return resolved;
+    const std::vector<Format>& formats = FormatsOf(device);
     if (index >= formats.size()) return MF_E_NO_MORE_TYPES;
     return CreateFormatMediaType(formats[index], mediaType);
 }
@@ -97,11 +122,13 @@ HRESULT CaptureSource::SetCurrentDeviceMediaType(DWORD stream, IMFMediaType* med
 {
     HRESULT hr = CheckFault("IMFCaptureSource::SetCurrentDeviceMediaType");
     if (FAILED(hr)) return hr;
-    if (!IsVideoStream(stream)) return MF_E_INVALIDSTREAMNUMBER;
+    DWORD device = 0;
+    hr = ResolveStream(stream, &device);
+    if (FAILED(hr)) return hr;
     if (!mediaType) return E_POINTER;
     const FormatKey wanted = KeyOf(mediaType);
     bool offered = false;
-    for (const Format& format : camera_->Description().formats) {
+    for (const Format& format : FormatsOf(device)) {
         if (KeyOf(format) == wanted) {
             offered = true;
             break;
@@ -112,7 +139,7 @@ HRESULT CaptureSource::SetCurrentDeviceMediaType(DWORD stream, IMFMediaType* med
     hr = CloneMediaTypeQuietly(mediaType, copy.Put());
     if (FAILED(hr)) return hr;
     std::lock_guard<std::mutex> lock(mutex_);
-    current_ = std::move(copy);
+    current_[device] = std::move(copy);
     return S_OK;
 }
 
@@ -122,8 +149,10 @@ HRESULT CaptureSource::GetCurrentDeviceMediaType(DWORD stream, IMFMediaType** me
     if (FAILED(hr)) return hr;
     if (!mediaType) return E_POINTER;
     *mediaType = nullptr;
-    if (!IsVideoStream(stream)) return MF_E_INVALIDSTREAMNUMBER;
-    const ComPtr<IMFMediaType> current = CurrentType();
+    DWORD device = 0;
+    const HRESULT resolved = ResolveStream(stream, &device);
+    if (FAILED(resolved)) return resolved;
+    const ComPtr<IMFMediaType> current = device == 1 ? CurrentPhotoType() : CurrentType();
     if (!current) return MF_E_INVALIDREQUEST;
     return CloneMediaTypeQuietly(current.Get(), mediaType);
 }
@@ -131,22 +160,27 @@ HRESULT CaptureSource::GetCurrentDeviceMediaType(DWORD stream, IMFMediaType** me
 HRESULT CaptureSource::GetDeviceStreamCount(DWORD* count)
 {
     if (!count) return E_POINTER;
-    *count = 1;
+    *count = HasPhotoStream() ? 2 : 1;
     return S_OK;
 }
 
 HRESULT CaptureSource::GetDeviceStreamCategory(DWORD stream, MF_CAPTURE_ENGINE_STREAM_CATEGORY* category)
 {
     if (!category) return E_POINTER;
-    if (!IsVideoStream(stream)) return MF_E_INVALIDSTREAMNUMBER;
-    *category = MF_CAPTURE_ENGINE_STREAM_CATEGORY_VIDEO_CAPTURE;
+    DWORD device = 0;
+    const HRESULT hr = ResolveStream(stream, &device);
+    if (FAILED(hr)) return hr;
+    *category = device == 1 ? MF_CAPTURE_ENGINE_STREAM_CATEGORY_PHOTO_INDEPENDENT
+                            : MF_CAPTURE_ENGINE_STREAM_CATEGORY_VIDEO_CAPTURE;
     return S_OK;
 }
 
 HRESULT CaptureSource::GetMirrorState(DWORD stream, BOOL* mirrored)
 {
     if (!mirrored) return E_POINTER;
-    if (!IsVideoStream(stream)) return MF_E_INVALIDSTREAMNUMBER;
+    DWORD device = 0;
+    const HRESULT hr = ResolveStream(stream, &device);
+    if (FAILED(hr)) return hr;
     *mirrored = FALSE;
     return S_OK;
 }
@@ -156,15 +190,19 @@ HRESULT CaptureSource::SetMirrorState(DWORD, BOOL) { return E_NOTIMPL; }
 HRESULT CaptureSource::GetStreamIndexFromFriendlyName(UINT32 friendlyName, DWORD* stream)
 {
     if (!stream) return E_POINTER;
-    if (!IsVideoStream(friendlyName)) return MF_E_INVALIDSTREAMNUMBER;
-    *stream = 0;
-    return S_OK;
+    return ResolveStream(friendlyName, stream);
 }
 
 ComPtr<IMFMediaType> CaptureSource::CurrentType() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return current_;
+    return current_[0];
+}
+
+ComPtr<IMFMediaType> CaptureSource::CurrentPhotoType() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return current_[HasPhotoStream() ? 1 : 0];
 }
 
 }  // namespace lumicap::virt

@@ -167,22 +167,44 @@ private:
     ComPtr<IUnknown> device_;
 };
 
+bool IsFeatureLevel(D3D_FEATURE_LEVEL level)
+{
+    switch (level) {
+    case D3D_FEATURE_LEVEL_9_1:
+    case D3D_FEATURE_LEVEL_9_2:
+    case D3D_FEATURE_LEVEL_9_3:
+    case D3D_FEATURE_LEVEL_10_0:
+    case D3D_FEATURE_LEVEL_10_1:
+    case D3D_FEATURE_LEVEL_11_0:
+    case D3D_FEATURE_LEVEL_11_1:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A list is absent (the default levels) or names known levels only.
 HRESULT ChooseFeatureLevel(const D3D_FEATURE_LEVEL* levels, UINT count, D3D_FEATURE_LEVEL* chosen)
 {
     if (count == 0) {
+        if (levels) return E_INVALIDARG;
         *chosen = kDefaultFeatureLevel;
         return S_OK;
     }
     if (!levels) return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i) {
+        if (!IsFeatureLevel(levels[i])) return E_INVALIDARG;
+    }
     *chosen = levels[0];
     return S_OK;
 }
 
-HRESULT CheckDeviceArguments(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, UINT sdkVersion, ID3D11Device** device)
+// The capture engine needs a hardware device that does video: nothing else is created.
+HRESULT CheckDeviceArguments(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, UINT flags, UINT sdkVersion,
+                             ID3D11Device** device)
 {
-    if (!device) return E_INVALIDARG;
-    // As on Windows: an explicit adapter goes with D3D_DRIVER_TYPE_UNKNOWN only.
-    if ((adapter != nullptr) != (driverType == D3D_DRIVER_TYPE_UNKNOWN)) return E_INVALIDARG;
+    if (!device || adapter || driverType != D3D_DRIVER_TYPE_HARDWARE) return E_INVALIDARG;
+    if ((flags & D3D11_CREATE_DEVICE_VIDEO_SUPPORT) == 0) return E_INVALIDARG;
     return sdkVersion == D3D11_SDK_VERSION ? S_OK : E_INVALIDARG;
 }
 
@@ -191,14 +213,14 @@ HRESULT CheckDeviceArguments(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, 
 
 namespace lumicap::platform {
 
-HRESULT D3D11CreateDevice(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, HMODULE /*software*/, UINT /*flags*/,
+HRESULT D3D11CreateDevice(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, HMODULE /*software*/, UINT flags,
                           const D3D_FEATURE_LEVEL* featureLevels, UINT featureLevelCount, UINT sdkVersion,
                           ID3D11Device** device, D3D_FEATURE_LEVEL* featureLevel, ID3D11DeviceContext** context)
 {
     if (device) *device = nullptr;
     if (context) *context = nullptr;
     HRESULT hr = virt::CheckFault("D3D11CreateDevice");
-    if (SUCCEEDED(hr)) hr = virt::CheckDeviceArguments(adapter, driverType, sdkVersion, device);
+    if (SUCCEEDED(hr)) hr = virt::CheckDeviceArguments(adapter, driverType, flags, sdkVersion, device);
     D3D_FEATURE_LEVEL chosen = virt::kDefaultFeatureLevel;
     if (SUCCEEDED(hr)) hr = virt::ChooseFeatureLevel(featureLevels, featureLevelCount, &chosen);
     if (FAILED(hr)) return hr;

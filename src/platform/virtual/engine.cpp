@@ -3,6 +3,7 @@
 #include "engine_picture.h"
 #include "engine_registry.h"
 #include "jpeg_encoder.h"
+#include "photo_write_stream.h"
 
 #include <algorithm>
 #include <new>
@@ -334,7 +335,7 @@ HRESULT CaptureEngine::WritePhoto()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
-        deviceType = source_->CurrentType();
+        deviceType = source_->CurrentPhotoType();
     }
     const ComPtr<IMFMediaType> streamType = photoSink_->StreamType();
     const ComPtr<IMFByteStream> output = photoSink_->Output();
@@ -354,7 +355,11 @@ HRESULT CaptureEngine::WritePhoto()
     }
     RenderTestPattern(photoPixels_.data(), format.width, format.height, frame);
     nextPhotoFrame_ = frame + 1;
-    return EncodeJpeg(photoPixels_.data(), format.width, format.height, output.Get());
+    ComPtr<IMFByteStream> writer;
+    HRESULT written = CreatePhotoWriteStream(output.Get(), CurrentPhotoWriteMode(), writer.Put());
+    if (SUCCEEDED(written)) written = EncodeJpeg(photoPixels_.data(), format.width, format.height, writer.Get());
+    if (SUCCEEDED(written)) written = FinishPhotoWriteStream(writer.Get());
+    return written;
 }
 
 }  // namespace lumicap::virt

@@ -1,4 +1,5 @@
-// The control API's engine side: event control, status overrides and what the newest engine holds.
+// The control API's engine side: event control, status overrides, the photo write mode and what the
+// newest engine holds.
 #include "camera_registry.h"
 #include "engine.h"
 #include "engine_registry.h"
@@ -14,6 +15,7 @@ namespace {
 struct Control {
     std::mutex mutex;
     EventControl events;
+    PhotoWriteMode photoWriteMode = PhotoWriteMode::kSequential;
     std::vector<std::pair<GUID, HRESULT>> nextStatus;  // one per event type
     std::vector<std::pair<WideString, CameraCondition>> conditions;  // one per friendly name
 };
@@ -36,6 +38,20 @@ EventControl CurrentEventControl()
     Control& control = EventSettings();
     std::lock_guard<std::mutex> lock(control.mutex);
     return control.events;
+}
+
+PhotoWriteMode CurrentPhotoWriteMode()
+{
+    Control& control = EventSettings();
+    std::lock_guard<std::mutex> lock(control.mutex);
+    return control.photoWriteMode;
+}
+
+void SetPhotoWriteMode(PhotoWriteMode mode)
+{
+    Control& control = EventSettings();
+    std::lock_guard<std::mutex> lock(control.mutex);
+    control.photoWriteMode = mode;
 }
 
 HRESULT TakeNextEventStatus(REFGUID extendedType)
@@ -147,6 +163,7 @@ void ResetEngines()
         control.events = EventControl{};
         control.nextStatus.clear();
         control.conditions.clear();
+        control.photoWriteMode = PhotoWriteMode::kSequential;
     }
     WakeEngines();
 }

@@ -11,7 +11,7 @@
 
 namespace lumicap::virt {
 
-// IMFCaptureSource over one camera's stream 0.
+// IMFCaptureSource over one camera's video stream 0 and, when the camera has one, its photo stream 1.
 class CaptureSource final : public IMFCaptureSource {
 public:
     static HRESULT Create(std::shared_ptr<CameraRecord> camera, CaptureSource** source);
@@ -39,10 +39,18 @@ public:
     HRESULT STDMETHODCALLTYPE SetMirrorState(DWORD stream, BOOL mirrored) override;
     HRESULT STDMETHODCALLTYPE GetStreamIndexFromFriendlyName(UINT32 friendlyName, DWORD* stream) override;
 
-    // The current device media type itself (not a copy); null for a camera without formats.
+    // The current device media type itself (not a copy) of stream 0, or of the stream photos come
+    // from; null for a stream without formats.
     ComPtr<IMFMediaType> CurrentType() const;
+    ComPtr<IMFMediaType> CurrentPhotoType() const;
 
 private:
+    // The device stream a stream number names: 0, 1 where the camera has a photo stream, or a
+    // preferred stream (preview and record are stream 0; photo is the photo stream, else stream 0).
+    HRESULT ResolveStream(DWORD stream, DWORD* device) const;
+    const std::vector<Format>& FormatsOf(DWORD device) const;
+    bool HasPhotoStream() const;
+
     explicit CaptureSource(std::shared_ptr<CameraRecord> camera) : camera_(std::move(camera)) {}
     ~CaptureSource() = default;
 
@@ -50,7 +58,7 @@ private:
     std::atomic<ULONG> refs_{1};
     const std::shared_ptr<CameraRecord> camera_;
     mutable std::mutex mutex_;
-    ComPtr<IMFMediaType> current_;
+    ComPtr<IMFMediaType> current_[2];
 };
 
 // What the preview and photo sinks share: their reference count, QueryInterface for IUnknown,
@@ -110,6 +118,8 @@ public:
 
     HANDLE RenderHandle() const;
     PreviewSinkState State() const;
+    // As the system's preview sink: an uncompressed video type only (MJPG or H.264 is refused).
+    static HRESULT CheckStreamType(IMFMediaType* mediaType);
 
 private:
     friend class CaptureSink<PreviewSink, IMFCapturePreviewSink>;
@@ -135,6 +145,8 @@ public:
     // Gives the output stream back (the engine is going away).
     void DropOutput();
     PhotoSinkState State() const;
+    // The photo's type is the encoder's business: any is taken.
+    static HRESULT CheckStreamType(IMFMediaType*) { return S_OK; }
 
 private:
     friend class CaptureSink<PhotoSink, IMFCapturePhotoSink>;

@@ -4,7 +4,7 @@
 namespace lumicap::virt {
 namespace {
 
-// The creation calls behind the seam and the Direct3D/DXGI stand-ins.
+// The calls behind the seam and the Direct3D/DXGI stand-ins.
 constexpr const char* kSeamOperations[] = {
     "MFCreateAttributes",
     "MFCreateMediaType",
@@ -14,6 +14,8 @@ constexpr const char* kSeamOperations[] = {
     "MFCreateDXGIDeviceManager",
     "IMFDXGIDeviceManager::ResetDevice",
     "CoCreateInstance",
+    "MFCreateAsyncResult",
+    "MFInvokeCallback",
 };
 
 // Counted by the capture engine, its source and its sinks.

@@ -36,6 +36,13 @@ HRESULT PreviewSink::GetRotation(DWORD, DWORD*) { return E_NOTIMPL; }
 HRESULT PreviewSink::SetRotation(DWORD, DWORD) { return E_NOTIMPL; }
 HRESULT PreviewSink::SetCustomSink(IMFMediaSink*) { return E_NOTIMPL; }
 
+HRESULT PreviewSink::CheckStreamType(IMFMediaType* mediaType)
+{
+    GUID subtype = GUID_NULL;
+    if (FAILED(GetGUIDQuietly(mediaType, MF_MT_SUBTYPE, &subtype))) return S_OK;
+    return subtype == MFVideoFormat_MJPG || subtype == MFVideoFormat_H264 ? MF_E_INVALIDMEDIATYPE : S_OK;
+}
+
 HANDLE PreviewSink::RenderHandle() const
 {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -140,6 +140,19 @@ LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetNextEventStatus(const GUID* 
     });
 }
 
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetPhotoWriteMode(UINT32 mode)
+{
+    switch (mode) {
+    case LUMICAP_VIRTUAL_PHOTO_WRITE_SEQUENTIAL:
+    case LUMICAP_VIRTUAL_PHOTO_WRITE_ASYNC:
+    case LUMICAP_VIRTUAL_PHOTO_WRITE_PATCHED:
+        virt::SetPhotoWriteMode(static_cast<virt::PhotoWriteMode>(mode));
+        return S_OK;
+    default:
+        return E_INVALIDARG;
+    }
+}
+
 LUMICAP_VIRTUAL_API UINT64 WINAPI LumicapVirtualGetFrameCount(HWND window) { return virt::PresentedFrameCount(window); }
 
 LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualGetLatestFrame(HWND window, UINT32* width, UINT32* height,

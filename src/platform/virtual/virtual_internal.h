@@ -69,6 +69,7 @@ struct EventControl {
     unsigned delayMilliseconds = 0;
 };
 EventControl CurrentEventControl();
+PhotoWriteMode CurrentPhotoWriteMode();
 // The status to report for the next event of this type (consumed), or S_OK.
 HRESULT TakeNextEventStatus(REFGUID extendedType);
 

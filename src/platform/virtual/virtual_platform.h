@@ -15,7 +15,7 @@ namespace lumicap::virt {
 // {E5323777-F976-4F5B-9B55-B94699C46E44}
 inline constexpr GUID kCategoryVideoCamera = {0xE5323777, 0xF976, 0x4F5B, {0x9B, 0x55, 0xB9, 0x46, 0x99, 0xC4, 0x6E, 0x44}};
 
-// One device media type on stream 0. A cleared has* flag leaves that attribute out of the type.
+// One device media type of a camera stream. A cleared has* flag leaves that attribute out of the type.
 struct Format {
     UINT32 width = 0;
     UINT32 height = 0;
@@ -38,6 +38,9 @@ struct Camera {
     WideString symbolicLink;
     GUID category = GUID_NULL;
     std::vector<Format> formats;
+    // A separate photo stream (stream 1), as some cameras have: its formats, the first current at
+    // start. Empty: the camera has stream 0 only, and the preferred photo stream is stream 0.
+    std::vector<Format> photoFormats;
     bool hasFriendlyName = true;
     bool hasSymbolicLink = true;
     bool hasCategory = true;
@@ -45,7 +48,7 @@ struct Camera {
 
 // The two cameras a fresh platform has.
 std::vector<Camera> DefaultCameras();
-// Back to the default cameras, no faults, no held events, no delays.
+// Back to the default cameras, no faults, no held events, no delays, sequential photo writes.
 void Reset();
 void SetCameras(std::vector<Camera> cameras);
 void AddCamera(Camera camera);
@@ -66,7 +69,8 @@ CameraCondition CameraConditionOf(const WideString& friendlyName);
 // ---- Faults --------------------------------------------------------------------------------------
 // Platform operations are named after the call, e.g. "MFCreateAttributes", "MFEnumDeviceSources",
 // "D3D11CreateDevice", "ID3D11Device::QueryInterface(ID3D10Multithread)", "MFCreateDXGIDeviceManager",
-// "IMFDXGIDeviceManager::ResetDevice", "CoCreateInstance", "IMFCaptureEngineClassFactory::CreateInstance",
+// "IMFDXGIDeviceManager::ResetDevice", "CoCreateInstance", "MFCreateAsyncResult", "MFInvokeCallback",
+// "IMFCaptureEngineClassFactory::CreateInstance",
 // "IMFCaptureEngine::Initialize", "IMFCaptureEngine::StartPreview", "IMFCaptureEngine::StopPreview",
 // "IMFCaptureEngine::TakePhoto", "IMFCaptureEngine::GetSink", "IMFCaptureEngine::GetSource",
 // "IMFCaptureSource::GetAvailableDeviceMediaType", "IMFCaptureSource::GetCurrentDeviceMediaType",
@@ -103,6 +107,13 @@ void SetEventDelay(unsigned milliseconds);
 bool RaiseEngineError(HRESULT status);
 // Makes the most recently created engine report an event of any type with the given status.
 bool RaiseEngineEvent(REFGUID extendedType, HRESULT status);
+
+// ---- How the photo sink writes ------------------------------------------------------------------
+// The photo sink writes its JPEG with sequential Write calls (the default), with BeginWrite/EndWrite
+// pairs, or with zeros in place of its first 20 bytes that it patches at the end after seeking back.
+// The bytes that end up in the stream are the same. Reset() goes back to sequential.
+enum class PhotoWriteMode { kSequential = 0, kAsync = 1, kPatched = 2 };
+void SetPhotoWriteMode(PhotoWriteMode mode);
 
 // ---- What the sinks, engines and windows hold -------------------------------------------------------
 struct SinkStream {

@@ -37,4 +37,14 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD classContext, RE
     return ::CoCreateInstance(clsid, outer, classContext, iid, object);
 }
 
+HRESULT MFCreateAsyncResult(IUnknown* object, IMFAsyncCallback* callback, IUnknown* state, IMFAsyncResult** result)
+{
+    return ::MFCreateAsyncResult(object, callback, state, result);
+}
+
+HRESULT MFInvokeCallback(IMFAsyncResult* result)
+{
+    return ::MFInvokeCallback(result);
+}
+
 }  // namespace lumicap::platform
