@@ -2,9 +2,12 @@
 # Builds the Windows DLLs with mingw-w64, x86_64 and i686: the real one (Media Foundation backend)
 # and the camera-less one (virtual cameras). Checks that the real DLL exports exactly the eleven
 # plain names, the virtual DLL those plus the control functions of lumicap_virtual.h, and that both
-# import only system DLLs; then runs each one's host program under Wine, headless, in a Wine prefix
-# of its own inside the build directory: the no-camera host test for the real DLL, the whole host
-# road for the virtual one, and the window host driven from outside and checked by a screenshot.
+# import only system DLLs, and that the virtual build's stand-in mf.dll exports MFEnumDeviceSources,
+# the COM entry points and the control functions; then runs each one's host program under Wine,
+# headless, in a Wine prefix of its own inside the build directory: the no-camera host test for the
+# real DLL, the whole host road for the virtual one, and the window host driven from outside and
+# checked by a screenshot. When both DLLs of an architecture are tested, the real DLL runs the whole
+# host road too, on Wine's Media Foundation and Direct3D with the stand-in beside it.
 #
 #   scripts/windows-tests.sh [PRESET...]
 #       (default: windows-x64 windows-x86 windows-virtual-x64 windows-virtual-x86)
@@ -22,6 +25,11 @@ source "$root/scripts/windows-common.sh"
 # Media Foundation or Direct3D at all.
 allowed_imports='^(kernel32|user32|ole32|oleaut32|shlwapi|mfplat|mf|d3d11|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
 allowed_virtual_imports='^(kernel32|user32|gdi32|ole32|oleaut32|shlwapi|windowscodecs|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
+# The stand-in mf.dll: the one mf.dll function lumicap.dll imports, the COM entry points of the
+# capture engine's class, and the control functions. It imports what the virtual DLL may.
+stand_in_exports="MFEnumDeviceSources DllGetClassObject DllCanUnloadNow $virtual_exports"
+# CLSID_MFCaptureEngineClassFactory, the class the stand-in serves.
+engine_class='{EFCE38D3-8914-4674-A7DF-AE1B3D654B8A}'
 mingw_runtime='^(libstdc\+\+|libgcc_s|libwinpthread|libssp|libgomp)'
 
 imported_dlls() {
@@ -34,7 +42,7 @@ build() {
     log=$(mktemp)
     if cmake --preset "$preset" >"$log" 2>&1 &&
         cmake --build --preset "$preset" --target lumicap "$@" >>"$log" 2>&1; then
-        pass "$preset: lumicap.dll and $(printf '%s.exe ' "$@")build"
+        pass "$preset: lumicap $* build"
         rm -f "$log"
         return 0
     fi
@@ -45,13 +53,13 @@ build() {
 }
 
 check_imports() {
-    local preset=$1 triple=$2 dll=$3 allowed=$4 dlls others
+    local preset=$1 triple=$2 dll=$3 allowed=$4 who=${5:-} dlls others
     dlls=$(imported_dlls "$triple" "$dll")
     others=$(echo "$dlls" | grep -Ev "$allowed" || true)
     if [[ -n "$dlls" && -z "$others" ]]; then
-        pass "$preset: imports only system DLLs ($(echo "$dlls" | paste -sd' ' -))"
+        pass "$preset: ${who}imports only system DLLs ($(echo "$dlls" | paste -sd' ' -))"
     else
-        fail "$preset: imports DLLs outside the allow-list: $(echo "$others" | paste -sd' ' -)"
+        fail "$preset: ${who}imports DLLs outside the allow-list: $(echo "$others" | paste -sd' ' -)"
     fi
 }
 
@@ -86,23 +94,25 @@ program_arguments() {
     esac
 }
 
+# Runs a program under Wine in the given prefix (the caller's WINEDLLOVERRIDES and
+# LUMICAP_WINE_REGISTRY pass through to wine-run.sh) and reports it under the given label.
 run_host_test() {
-    local preset=$1 loader=$2 exe=$3 status=0 output arguments
+    local label=$1 loader=$2 exe=$3 prefix=$4 status=0 output
+    shift 4
     output=$(mktemp)
-    read -ra arguments <<<"$(program_arguments "$exe")"
-    WINEPREFIX="$root/build/$preset/wineprefix" bash "$root/scripts/wine-run.sh" "$loader" "$exe" "${arguments[@]}" 2>&1 |
+    WINEPREFIX="$prefix" bash "$root/scripts/wine-run.sh" "$loader" "$exe" "$@" 2>&1 |
         tee "$output" | sed 's/^/    /'
     status=${PIPESTATUS[0]}
     if [[ $status -eq 0 ]] && grep -Eq "$passed_summary" "$output" && ! grep -q '^\[  FAILED  \]' "$output"; then
-        pass "$preset: $(basename "$exe") under Wine ($(grep -E "$passed_summary" "$output"))"
+        pass "$label under Wine ($(grep -E "$passed_summary" "$output"))"
     else
-        fail "$preset: $(basename "$exe") under Wine (exit $status)"
+        fail "$label under Wine (exit $status)"
     fi
     rm -f "$output"
 }
 
 test_preset() {
-    local preset=$1 arch triple dll loader host names what allowed program programs targets=()
+    local preset=$1 arch triple dll loader host names what allowed program programs arguments targets=()
     case $preset in
         windows-x64 | windows-virtual-x64) arch=x86_64 ;;
         windows-x86 | windows-virtual-x86) arch=i686 ;;
@@ -118,6 +128,7 @@ test_preset() {
         names="$expected_exports $virtual_exports"
         what="the eleven plain names and the nine LumicapVirtual control functions"
         allowed=$allowed_virtual_imports
+        targets+=(lumicap_mf_stand_in)
     else
         host=lumicap_host_test
         programs=("tests/windows/$host.exe")
@@ -134,14 +145,23 @@ test_preset() {
     check_exports "$preset" "$triple" "$dll" "$names" "$what"
     check_imports "$preset" "$triple" "$dll" "$allowed"
     check_version_resource "$preset" "$triple" "$dll"
+    if [[ $preset == windows-virtual-* ]]; then
+        check_exports "$preset" "$triple" "$root/build/$preset/src/mf.dll" "$stand_in_exports" \
+            "the stand-in mf.dll's MFEnumDeviceSources, COM entry points and control functions"
+        check_imports "$preset" "$triple" "$root/build/$preset/src/mf.dll" "$allowed_virtual_imports" "the stand-in mf.dll "
+    fi
     for program in "${programs[@]}"; do
         check_host_imports "$preset" "$triple" "$root/build/$preset/$program"
     done
 
+    built[$preset]=1
+
     loader=$(wine_loader "$arch")
     if wine_loader_starts "$loader"; then
         for program in "${programs[@]}"; do
-            run_host_test "$preset" "$loader" "$root/build/$preset/$program"
+            read -ra arguments <<<"$(program_arguments "$program")"
+            run_host_test "$preset: $(basename "$program")" "$loader" "$root/build/$preset/$program" \
+                "$root/build/$preset/wineprefix" "${arguments[@]}"
         done
     elif [[ $arch == i686 ]]; then
         skip "$preset: $(printf '%s ' "${programs[@]##*/}")not run: no 32-bit Wine loader that starts ($loader; package wine32:i386, and a kernel that runs 32-bit programs)"
@@ -150,10 +170,49 @@ test_preset() {
     fi
 }
 
+# The registry file that makes the stand-in the server of the capture engine's class.
+write_class_registration() {
+    local stand_in=$1 file=$2 path
+    # Wine maps Z: to /; .reg strings double their backslashes.
+    path="Z:${stand_in//\//\\\\}"
+    printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\%s\\InprocServer32]\n@="%s"\n"ThreadingModel"="Both"\n' \
+        "$engine_class" "$path" >"$file"
+}
+
+# The real lumicap.dll on the whole host road: the road program of the virtual build, the real DLL
+# and the stand-in mf.dll in one folder, run with mf.dll loaded from there rather than Wine's own and
+# the engine's class registered to it in a prefix of its own.
+test_real_road() {
+    local suffix=$1 real=windows-$1 virtual=windows-virtual-$1 arch road loader
+    [[ -n "${built[$real]:-}" && -n "${built[$virtual]:-}" ]] || return
+    case $suffix in
+        x64) arch=x86_64 ;;
+        x86) arch=i686 ;;
+    esac
+    echo "== $real: the real lumicap.dll on the stand-in mf.dll"
+    road=$root/build/$real/stand-in-road
+    mkdir -p "$road"
+    cp "$root/build/$virtual/tests/windows/lumicap_virtual_road_test.exe" "$root/build/$virtual/src/mf.dll" \
+        "$root/build/$real/src/lumicap.dll" "$road/"
+    write_class_registration "$road/mf.dll" "$road/stand-in.reg"
+    loader=$(wine_loader "$arch")
+    if loader_starts "$loader"; then
+        WINEDLLOVERRIDES="mf=n,b" LUMICAP_WINE_REGISTRY="$road/stand-in.reg" \
+            run_host_test "$real: lumicap_virtual_road_test.exe on the real lumicap.dll and the stand-in mf.dll" \
+            "$loader" "$road/lumicap_virtual_road_test.exe" "$road/wineprefix" lumicap.dll mf.dll
+    else
+        skip "$real: the real lumicap.dll's road not run: no 32-bit Wine loader that starts ($loader)"
+    fi
+}
+
+declare -A built=()
 presets=("$@")
 [[ ${#presets[@]} -gt 0 ]] || presets=(windows-x64 windows-x86 windows-virtual-x64 windows-virtual-x86)
 for preset in "${presets[@]}"; do
     test_preset "$preset"
+done
+for suffix in x64 x86; do
+    test_real_road "$suffix"
 done
 
 echo "windows-tests: $passed passed, $failed failed, $skipped skipped"

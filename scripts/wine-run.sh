@@ -6,6 +6,8 @@
 # LOADER is Wine's loader for the program's architecture (e.g. /usr/lib/wine/wine64). The prefix is
 # created when missing. Windows need a display, so a private Xvfb serves the run and is stopped
 # afterwards, as are the Wine processes of the prefix. Every Wine call is bounded by a timeout.
+# WINEDLLOVERRIDES given by the caller are added to the run's own; LUMICAP_WINE_REGISTRY names a
+# .reg file imported into the prefix before the program starts.
 set -euo pipefail
 
 say() { echo "wine-run: $*"; }
@@ -26,7 +28,7 @@ wine_timeout=${LUMICAP_WINE_TIMEOUT:-300}
 
 export WINEDEBUG=-all
 # No Mono or Gecko install dialogs: the prefix needs neither .NET nor HTML.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export WINEARCH=win64
 export WINELOADER=$loader
 
@@ -81,6 +83,17 @@ if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     say "creating Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     timeout "$wine_timeout" "$loader" wineboot --init >/dev/null 2>&1
+fi
+
+registry=${LUMICAP_WINE_REGISTRY:-}
+if [[ -n "$registry" ]]; then
+    if [[ ! -f "$registry" ]]; then
+        say "registry file $registry not found" >&2
+        exit 1
+    fi
+    say "importing $(basename "$registry") into the prefix"
+    (cd "$(dirname "$registry")" && timeout "$wine_timeout" "$loader" reg import "$(basename "$registry")" >/dev/null 2>&1) ||
+        { say "importing $registry failed" >&2; exit 1; }
 fi
 
 say "running $(basename "$program") under $(basename "$loader")"

@@ -1,7 +1,8 @@
 /* Lumicap virtual cameras: control of the camera-less build.
  *
  * The virtual build of the library (liblumicap.so on Linux, the virtual lumicap.dll on Windows)
- * exports these functions beside the eleven of lumicap.h. A host's own tests use them to choose the
+ * exports these functions beside the eleven of lumicap.h; so does the stand-in mf.dll that lets the
+ * real lumicap.dll run on virtual cameras under Wine (docs/BUILDING-WINDOWS.md). A host's own tests use them to choose the
  * cameras it sees, to unplug a camera while it runs, to make a platform call fail and to check what
  * the preview drew into its window. The library built on the real camera platform exports none of
  * them.

@@ -116,16 +116,19 @@ bool Resolve(HMODULE module, const char* name, Function& function)
     return Check(function != nullptr, std::string("export ") + name + " resolves by its plain name");
 }
 
-// The DLL named on the command line, or lumicap.dll beside the program.
-inline std::wstring DllPath()
+// The program's command-line argument at index (1 is the first), or the fallback.
+inline std::wstring Argument(int index, const std::wstring& fallback)
 {
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring path = L"lumicap.dll";
-    if (arguments && count > 1) path = arguments[1];
+    std::wstring value = fallback;
+    if (arguments && count > index) value = arguments[index];
     LocalFree(arguments);
-    return path;
+    return value;
 }
+
+// The DLL named on the command line, or lumicap.dll beside the program.
+inline std::wstring DllPath() { return Argument(1, L"lumicap.dll"); }
 
 // LoadLibraryW, then each of the eleven exports; every step is a check of its own.
 inline bool Load(const std::wstring& path, Library& lib)

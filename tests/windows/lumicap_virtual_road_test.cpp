@@ -1,9 +1,10 @@
-// The whole host road on the camera-less lumicap.dll (virtual cameras), run as a Windows application
-// runs it: a registered window class, a window whose procedure passes WM_CAMERA_EVENT to
-// OnCaptureEvent, a GetMessageW/DispatchMessageW loop, oleaut32's SAFEARRAY and BSTR, a preview window
-// drawn into with GDI and photos decoded with WIC. Runs under Wine.
+// The whole host road on virtual cameras, run as a Windows application runs it: a registered window
+// class, a window whose procedure passes WM_CAMERA_EVENT to OnCaptureEvent, a GetMessageW/
+// DispatchMessageW loop, oleaut32's SAFEARRAY and BSTR, a preview window drawn into with GDI and
+// photos decoded with WIC. Runs under Wine, on the camera-less lumicap.dll, or on the real one with
+// the stand-in mf.dll (which then also holds the control functions) loaded in its place.
 //
-// Usage: lumicap_virtual_road_test.exe [path-to-lumicap.dll]
+// Usage: lumicap_virtual_road_test.exe [path-to-lumicap.dll [path-to-the-control-dll]]
 #include "host_check.h"
 
 #include <lumicap/lumicap.h>
@@ -30,7 +31,8 @@ using namespace host_check;
 namespace {
 
 // ---------------------------------------------------------------------------------------------
-// The library, resolved by name: the eleven exports and the virtual build's control functions.
+// The library, resolved by name: the eleven exports, and the control functions from the camera-less
+// library itself or from the stand-in mf.dll.
 
 struct VirtualLibrary : Library {
     decltype(&::LumicapVirtualReset) reset = nullptr;
@@ -43,18 +45,32 @@ struct VirtualLibrary : Library {
     decltype(&::LumicapVirtualGetLatestFrame) getLatestFrame = nullptr;
 };
 
-bool LoadVirtual(const std::wstring& path, VirtualLibrary& lib)
+// With a control DLL of its own, the library is the real one and must run on the stand-in: the
+// mf.dll it imports is the control DLL.
+HMODULE LoadControl(const std::wstring& controlPath, HMODULE library)
+{
+    if (controlPath.empty()) return library;
+    const bool real = GetProcAddress(library, "LumicapVirtualReset") == nullptr;
+    if (!Check(real, "the library exports no LumicapVirtual function: it is the real one")) return nullptr;
+    const HMODULE control = LoadLibraryW(controlPath.c_str());
+    const bool standIn = control && control == GetModuleHandleW(L"mf.dll");
+    return Check(standIn, "the mf.dll the library imports is " + Utf8(controlPath)) ? control : nullptr;
+}
+
+bool LoadVirtual(const std::wstring& path, const std::wstring& controlPath, VirtualLibrary& lib)
 {
     if (!Load(path, lib)) return false;
+    const HMODULE control = LoadControl(controlPath, lib.module);
+    if (!control) return false;
     bool all = true;
-    all &= Resolve(lib.module, "LumicapVirtualReset", lib.reset);
-    all &= Resolve(lib.module, "LumicapVirtualSetCameras", lib.setCameras);
-    all &= Resolve(lib.module, "LumicapVirtualAddCamera", lib.addCamera);
-    all &= Resolve(lib.module, "LumicapVirtualRemoveCamera", lib.removeCamera);
-    all &= Resolve(lib.module, "LumicapVirtualFailOperation", lib.failOperation);
-    all &= Resolve(lib.module, "LumicapVirtualClearFaults", lib.clearFaults);
-    all &= Resolve(lib.module, "LumicapVirtualGetFrameCount", lib.getFrameCount);
-    all &= Resolve(lib.module, "LumicapVirtualGetLatestFrame", lib.getLatestFrame);
+    all &= Resolve(control, "LumicapVirtualReset", lib.reset);
+    all &= Resolve(control, "LumicapVirtualSetCameras", lib.setCameras);
+    all &= Resolve(control, "LumicapVirtualAddCamera", lib.addCamera);
+    all &= Resolve(control, "LumicapVirtualRemoveCamera", lib.removeCamera);
+    all &= Resolve(control, "LumicapVirtualFailOperation", lib.failOperation);
+    all &= Resolve(control, "LumicapVirtualClearFaults", lib.clearFaults);
+    all &= Resolve(control, "LumicapVirtualGetFrameCount", lib.getFrameCount);
+    all &= Resolve(control, "LumicapVirtualGetLatestFrame", lib.getLatestFrame);
     return all;
 }
 
@@ -582,7 +598,7 @@ void RunRoad()
     if (Check(SUCCEEDED(hr), "MFStartup(MF_VERSION) (" + Hex(hr) + ")")) {
         CheckUnloadsWithoutSetUp(DllPath());
         if (Check(CreateWindows(), "the host registers its window classes and creates its windows") &&
-            LoadVirtual(DllPath(), host.lib)) {
+            LoadVirtual(DllPath(), Argument(2, L""), host.lib)) {
             host.lib.reset();
             host.lib.setLogCallback(RecordLog);
             CheckWithoutFrames();
