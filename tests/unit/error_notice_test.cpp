@@ -175,11 +175,13 @@ TEST_F(ErrorNotices, FailedPhotoCarriesItsStatus)
 TEST_F(ErrorNotices, ReplacedSetUpPostsNoNoticeAnyMore)
 {
     ::CreateInstance(window_);
-    LumicapVirtualSetNextEventStatus(&MF_CAPTURE_ENGINE_INITIALIZED, E_ACCESSDENIED);
+    // The first set-up's camera is denied, so its late initialisation would be reported as failed.
+    ASSERT_EQ(LumicapVirtualSetCameraCondition(T(kCamera).c_str(), LUMICAP_VIRTUAL_CAMERA_DENIED), S_OK);
     virt::HoldEvents(true);
     ASSERT_EQ(::InitializeCamera(T(kCamera).c_str()), S_OK);
     // The replaced engine lives on, as a real one may while it winds down, and reports late.
     ComPtr<IMFCaptureEngine> replaced = Module().theManager->engine;
+    ASSERT_EQ(LumicapVirtualSetCameraCondition(T(kCamera).c_str(), LUMICAP_VIRTUAL_CAMERA_NORMAL), S_OK);
     ASSERT_EQ(::InitializeCamera(T(kCamera).c_str()), S_OK);
     virt::HoldEvents(false);
     ASSERT_TRUE(PumpUntil([&] { return Messages().size() >= 3; }));
