@@ -16,6 +16,8 @@ WString Widen(const std::string& line)
 {
     WString wide;
     wide.reserve(line.size());
+    // Each byte widens by sign extension, so 0x80-0xFF become 0xFF80-0xFFFF: hosts that compare the
+    // lines with those the library always gave (a subtype code with high bytes) rely on it.
     for (char byte : line) {
         wide.push_back(static_cast<WCHAR>(static_cast<int16_t>(static_cast<signed char>(byte))));
     }
@@ -28,6 +30,8 @@ std::string DescribeSubtype(GUID subtype)
 {
     const UINT32 code = subtype.Data1;
     std::string text;
+    // A code whose low byte is 20 (D3DFMT_R8G8B8, the RGB24 subtypes) shows no text: hosts match the
+    // line "320 X 240  FPS 15" with its two blanks. Only 20 is treated so.
     if ((code & 0xFF) == 20) return text;
     for (int shift = 0; shift < 32; shift += 8) {
         char byte = static_cast<char>((code >> shift) & 0xFF);
@@ -49,6 +53,8 @@ std::string DescribeFormat(UINT32 width, UINT32 height, GUID subtype, UINT32 rat
 HRESULT CaptureManager::CollectMediaTypeDescriptions(std::vector<std::string>& descriptions)
 {
     if (!engine) return MF_E_NOT_INITIALIZED;
+    // While previewing the catalogue is empty, not an error: hosts read an empty list as "ask later",
+    // and the index StartPreview was given must keep meaning what it meant.
     if (isPreviewing) return S_OK;
 
     ComPtr<IMFCaptureSource> source;

@@ -95,6 +95,8 @@ IMFActivate* SelectCameraByName(LPCWSTR name)
         if (!camera) continue;
         bool readable = false;
         WString friendlyName = ReadText(camera, MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME, &readable);
+        // The last camera of that name wins (two identical webcams: the one plugged in last), and no
+        // match keeps the camera chosen before: hosts rely on both.
         if (readable && friendlyName == wanted) module.selectedCamera = static_cast<int32_t>(i);
     }
 
