@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "camera_feed.h"
 #include "engine_picture.h"
 #include "engine_registry.h"
 #include "jpeg_encoder.h"
@@ -26,7 +27,7 @@ CaptureEngine::~CaptureEngine()
 {
     UnregisterEngine(this);
     if (relay_) relay_->Detach();
-    if (camera_) camera_->RemoveUnplugListener(unplugListener_);
+    if (frames_) frames_->RemoveLossListener(unplugListener_);
     // No event may arrive once the last Release has returned: the worker ends first.
     worker_.Stop();
     renderer_.Stop();
@@ -64,10 +65,8 @@ HRESULT CaptureEngine::Initialize(IMFCaptureEngineOnEventCallback* callback, IMF
     }
     if (!callback || !videoSource) return E_INVALIDARG;
     // The platform's own objects are asked outside the engine's lock, which unplug notices take.
-    std::shared_ptr<CameraRecord> camera = CameraFromActivate(videoSource);
-    if (!camera) return E_INVALIDARG;
-    ComPtr<CaptureSource> source;
-    hr = CaptureSource::Create(camera, source.Put());
+    CameraFeed feed;
+    hr = OpenCameraFeed(videoSource, &feed);
     if (FAILED(hr)) return hr;
 
     std::lock_guard<std::mutex> lock(mutex_);
@@ -78,22 +77,22 @@ HRESULT CaptureEngine::Initialize(IMFCaptureEngineOnEventCallback* callback, IMF
     int listener = 0;
     try {
         relay = std::make_shared<UnplugRelay>(this);
-        listener = camera->AddUnplugListener([relay] { relay->Notify(); });
+        listener = feed.frames->AddLossListener([relay] { relay->Notify(); });
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
     // Checked after listening, so an unplug is either seen here or notified.
-    const bool plugged = camera->IsPlugged();
-    condition_ = CameraConditionOf(camera->Description().friendlyName);
+    const bool plugged = feed.frames->IsPresent();
+    condition_ = feed.condition;
     hr = worker_.Post([this, plugged] { return ReportInitialized(plugged); });
     if (FAILED(hr)) {
         relay->Detach();
-        camera->RemoveUnplugListener(listener);
+        feed.frames->RemoveLossListener(listener);
         return hr;
     }
     callback_ = ComPtr<IMFCaptureEngineOnEventCallback>::Share(callback);
-    source_ = std::move(source);
-    camera_ = std::move(camera);
+    source_ = std::move(feed.source);
+    frames_ = std::move(feed.frames);
     relay_ = std::move(relay);
     unplugListener_ = listener;
     unplugged_ = !plugged;
@@ -306,15 +305,15 @@ HRESULT CaptureEngine::StartRendering()
         if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
         deviceType = source_->CurrentType();
     }
-    PictureFormat format;
-    HRESULT hr = ResolvePictureFormat(previewSink_->StreamType().Get(), deviceType.Get(), &format);
-    if (FAILED(hr)) return hr;
     RenderSettings settings;
+    HRESULT hr = ResolvePictureFormat(previewSink_->StreamType().Get(), deviceType.Get(), &settings.format);
+    if (FAILED(hr)) return hr;
+    // A device type may lack a subtype; the source then starts in its own.
+    if (FAILED(GetGUIDQuietly(deviceType.Get(), MF_MT_SUBTYPE, &settings.format.subtype))) {
+        settings.format.subtype = GUID_NULL;
+    }
     settings.window = previewSink_->RenderHandle();
-    settings.width = format.width;
-    settings.height = format.height;
-    settings.rateNumerator = format.rateNumerator;
-    settings.rateDenominator = format.rateDenominator;
+    settings.frames = frames_.get();
     hr = renderer_.Start(settings);
     if (FAILED(hr)) return hr;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -340,7 +339,7 @@ HRESULT CaptureEngine::WritePhoto()
     const ComPtr<IMFMediaType> streamType = photoSink_->StreamType();
     const ComPtr<IMFByteStream> output = photoSink_->Output();
     if (!streamType || !output) return MF_E_INVALIDREQUEST;
-    PictureFormat format;
+    FrameFormat format;
     const HRESULT hr = ResolvePictureFormat(streamType.Get(), deviceType.Get(), &format);
     if (FAILED(hr)) return hr;
 
@@ -353,10 +352,11 @@ HRESULT CaptureEngine::WritePhoto()
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    RenderTestPattern(photoPixels_.data(), format.width, format.height, frame);
+    HRESULT written = frames_->Deliver({photoPixels_.data(), format.width, format.height, frame});
+    if (FAILED(written)) return written;
     nextPhotoFrame_ = frame + 1;
     ComPtr<IMFByteStream> writer;
-    HRESULT written = CreatePhotoWriteStream(output.Get(), CurrentPhotoWriteMode(), writer.Put());
+    written = CreatePhotoWriteStream(output.Get(), CurrentPhotoWriteMode(), writer.Put());
     if (SUCCEEDED(written)) written = EncodeJpeg(photoPixels_.data(), format.width, format.height, writer.Get());
     if (SUCCEEDED(written)) written = FinishPhotoWriteStream(writer.Get());
     return written;

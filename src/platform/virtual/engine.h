@@ -1,9 +1,11 @@
 // The virtual capture engine (IMFCaptureEngine). Its work happens on its own worker thread and is
 // reported only through the host's IMFCaptureEngineOnEventCallback, on that thread; the preview is
-// drawn by a render thread of its own.
+// drawn by a render thread of its own. Its frames come only through the FrameSource its camera feed
+// gives it (frame_source.h), so it knows nothing of where they come from.
 #pragma once
 
 #include "engine_objects.h"
+#include "frame_source.h"
 #include "engine_renderer.h"
 #include "engine_worker.h"
 
@@ -40,8 +42,8 @@ public:
     PhotoSinkState PhotoState() const;
 
 private:
-    // Forwards a camera's unplug notice for as long as the engine lives; the camera may notify from
-    // any thread, even while the engine is being destroyed.
+    // Forwards the frame source's loss notice for as long as the engine lives; the source may notify
+    // from any thread, even while the engine is being destroyed.
     class UnplugRelay {
     public:
         explicit UnplugRelay(CaptureEngine* engine) : engine_(engine) {}
@@ -90,7 +92,7 @@ private:
     CameraCondition condition_ = CameraCondition::normal;
     ComPtr<IMFCaptureEngineOnEventCallback> callback_;
     ComPtr<CaptureSource> source_;
-    std::shared_ptr<CameraRecord> camera_;
+    std::unique_ptr<FrameSource> frames_;  // shared with the renderer while it runs
     std::shared_ptr<UnplugRelay> relay_;
     int unplugListener_ = 0;
 };

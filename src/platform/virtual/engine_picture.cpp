@@ -19,9 +19,9 @@ bool ReadPair(IMFMediaType* mediaType, REFGUID key, UINT32* high, UINT32* low)
 
 }  // namespace
 
-HRESULT ResolvePictureFormat(IMFMediaType* streamType, IMFMediaType* deviceType, PictureFormat* format)
+HRESULT ResolvePictureFormat(IMFMediaType* streamType, IMFMediaType* deviceType, FrameFormat* format)
 {
-    PictureFormat resolved;
+    FrameFormat resolved;
     if (!ReadPair(streamType, MF_MT_FRAME_SIZE, &resolved.width, &resolved.height) &&
         !ReadPair(deviceType, MF_MT_FRAME_SIZE, &resolved.width, &resolved.height)) {
         return MF_E_INVALIDMEDIATYPE;

@@ -1,7 +1,6 @@
 #include "engine_renderer.h"
 
 #include "frame_presenter.h"
-#include "virtual_platform.h"
 
 #include <chrono>
 #include <cmath>
@@ -15,22 +14,29 @@ EngineRenderer::~EngineRenderer() { Stop(); }
 HRESULT EngineRenderer::Start(const RenderSettings& settings)
 {
     if (thread_.joinable()) return S_OK;
-    if (settings.width == 0 || settings.height == 0 || settings.rateNumerator == 0 ||
-        settings.rateDenominator == 0) {
+    const FrameFormat& format = settings.format;
+    if (!settings.frames || format.width == 0 || format.height == 0 || format.rateNumerator == 0 ||
+        format.rateDenominator == 0) {
         return E_INVALIDARG;
     }
     try {
-        pixels_.resize(static_cast<size_t>(settings.width) * settings.height);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stopping_ = false;
-        }
-        thread_ = std::thread(&EngineRenderer::Run, this, settings);
+        pixels_.resize(static_cast<size_t>(format.width) * format.height);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
+    }
+    const HRESULT hr = settings.frames->Start(format);
+    if (FAILED(hr)) return hr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = false;
+    }
+    try {
+        thread_ = std::thread(&EngineRenderer::Run, this, settings);
     } catch (const std::system_error&) {
+        settings.frames->Stop();
         return E_FAIL;
     }
+    source_ = settings.frames;
     return S_OK;
 }
 
@@ -43,21 +49,26 @@ void EngineRenderer::Stop()
     }
     wake_.notify_one();
     thread_.join();
+    source_->Stop();
+    source_ = nullptr;
 }
 
 void EngineRenderer::Run(RenderSettings settings)
 {
     // Deadlines are counted from the start, so the delivered rate does not drift with the time each
     // frame takes.
-    const double periodNs = 1e9 * settings.rateDenominator / settings.rateNumerator;
+    const FrameFormat& format = settings.format;
+    const double periodNs = 1e9 * format.rateDenominator / format.rateNumerator;
     const auto start = std::chrono::steady_clock::now();
     std::unique_lock<std::mutex> lock(mutex_);
     for (uint64_t n = 1; !stopping_; ++n) {
         lock.unlock();
         const uint64_t frame = frames_.load(std::memory_order_relaxed);
-        RenderTestPattern(pixels_.data(), settings.width, settings.height, frame);
-        if (settings.window) PresentFrame(settings.window, pixels_.data(), settings.width, settings.height);
-        frames_.store(frame + 1, std::memory_order_release);
+        // A frame the source could not give is neither drawn nor counted.
+        if (SUCCEEDED(settings.frames->Deliver({pixels_.data(), format.width, format.height, frame}))) {
+            if (settings.window) PresentFrame(settings.window, pixels_.data(), format.width, format.height);
+            frames_.store(frame + 1, std::memory_order_release);
+        }
         lock.lock();
         const auto deadline =
             start + std::chrono::nanoseconds(static_cast<long long>(std::llround(periodNs * static_cast<double>(n))));

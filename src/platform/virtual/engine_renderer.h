@@ -1,8 +1,9 @@
-// The preview's render thread: draws test-pattern frames at the preview format's size and rate into
-// the render window. Separate from the engine's worker so events and photos never wait for frames.
+// The preview's render thread: takes frames from the engine's frame source at the preview format's
+// size and rate and draws them into the render window. Separate from the engine's worker so events and
+// photos never wait for frames.
 #pragma once
 
-#include "../platform.h"
+#include "frame_source.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -15,10 +16,8 @@ namespace lumicap::virt {
 
 struct RenderSettings {
     HANDLE window = nullptr;  // frames are still rendered and counted without one
-    UINT32 width = 0;
-    UINT32 height = 0;
-    UINT32 rateNumerator = 30;
-    UINT32 rateDenominator = 1;
+    FrameFormat format;
+    FrameSource* frames = nullptr;  // started with the renderer, stopped with it; outlives it
 };
 
 class EngineRenderer {
@@ -31,7 +30,7 @@ public:
     // Starts rendering unless it already runs. Start and Stop are called from one thread at a time.
     HRESULT Start(const RenderSettings& settings);
     void Stop();
-    // Frames rendered by this renderer so far, which is also the index of the next frame.
+    // Frames rendered by this renderer so far, which is also the number of the next frame.
     uint64_t FramesRendered() const { return frames_.load(std::memory_order_acquire); }
 
 private:
@@ -41,6 +40,7 @@ private:
     std::condition_variable wake_;
     bool stopping_ = false;
     std::thread thread_;
+    FrameSource* source_ = nullptr;  // the running preview's source
     std::vector<uint32_t> pixels_;  // reused by every frame, and across starts
     std::atomic<uint64_t> frames_{0};
 };

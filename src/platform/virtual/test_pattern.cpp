@@ -1,4 +1,5 @@
 // The picture the virtual cameras show: colour bars, a moving square and a binary frame counter.
+// Engines reach it only as a frame source (test_pattern_source.h).
 #include "virtual_platform.h"
 
 #include <algorithm>

@@ -1,0 +1,51 @@
+// Where a capture engine's frames come from. The engine knows nothing else of its camera's pictures:
+// the test pattern is one frame source, a device-backed one plugs in the same way.
+#pragma once
+
+#include "../platform.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace lumicap::virt {
+
+// The format the preview streams in: the device subtype and the picture the sink asks for.
+struct FrameFormat {
+    UINT32 width = 0;
+    UINT32 height = 0;
+    GUID subtype = GUID_NULL;
+    UINT32 rateNumerator = 30;
+    UINT32 rateDenominator = 1;
+};
+
+// A frame to fill: width x height pixels as 0x00RRGGBB, numbered from 0 by the engine.
+struct Frame {
+    uint32_t* pixels = nullptr;
+    UINT32 width = 0;
+    UINT32 height = 0;
+    uint64_t number = 0;
+};
+
+class FrameSource {
+public:
+    FrameSource() = default;
+    FrameSource(const FrameSource&) = delete;
+    FrameSource& operator=(const FrameSource&) = delete;
+    virtual ~FrameSource() = default;
+
+    // Brackets the preview's stream; called from one thread at a time.
+    virtual HRESULT Start(const FrameFormat& format) = 0;
+    virtual void Stop() = 0;
+    // Fills the frame at its own size, already converted to 0x00RRGGBB. The preview and photos ask
+    // from different threads, each with its own buffer; photos ask whether or not the preview runs.
+    virtual HRESULT Deliver(const Frame& frame) = 0;
+
+    // Loss of the device: listeners hear of it once, on the thread that loses it, outside any lock
+    // of the source. IsPresent is meant to be read after listening, so a loss is seen either way.
+    using LossListener = std::function<void()>;
+    virtual int AddLossListener(LossListener listener) = 0;
+    virtual void RemoveLossListener(int id) = 0;
+    virtual bool IsPresent() const = 0;
+};
+
+}  // namespace lumicap::virt

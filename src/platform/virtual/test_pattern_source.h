@@ -1,0 +1,28 @@
+// The virtual cameras' frame source: the test pattern, lost when its camera is unplugged.
+#pragma once
+
+#include "frame_source.h"
+#include "virtual_internal.h"
+
+#include <memory>
+
+namespace lumicap::virt {
+
+class TestPatternSource final : public FrameSource {
+public:
+    explicit TestPatternSource(std::shared_ptr<CameraRecord> camera) : camera_(std::move(camera)) {}
+
+    // The pattern is drawn afresh for each frame, so there is nothing to set up or take down.
+    HRESULT Start(const FrameFormat&) override { return S_OK; }
+    void Stop() override {}
+    HRESULT Deliver(const Frame& frame) override;
+
+    int AddLossListener(LossListener listener) override;
+    void RemoveLossListener(int id) override;
+    bool IsPresent() const override;
+
+private:
+    const std::shared_ptr<CameraRecord> camera_;
+};
+
+}  // namespace lumicap::virt
