@@ -79,7 +79,7 @@ namespace lumicap::platform {
 HRESULT MFCreateAsyncResult(IUnknown* object, IMFAsyncCallback* callback, IUnknown* state, IMFAsyncResult** result)
 {
     if (result) *result = nullptr;
-    const HRESULT hr = virt::CheckFault("MFCreateAsyncResult");
+    const HRESULT hr = virt::CheckFault(virt::operation::kMFCreateAsyncResult);
     if (FAILED(hr)) return hr;
     if (!result) return E_POINTER;
     *result = new (std::nothrow) virt::AsyncResult(object, callback, state);
@@ -88,7 +88,7 @@ HRESULT MFCreateAsyncResult(IUnknown* object, IMFAsyncCallback* callback, IUnkno
 
 HRESULT MFInvokeCallback(IMFAsyncResult* result)
 {
-    const HRESULT hr = virt::CheckFault("MFInvokeCallback");
+    const HRESULT hr = virt::CheckFault(virt::operation::kMFInvokeCallback);
     if (FAILED(hr)) return hr;
     if (!result) return E_POINTER;
     ComPtr<virt::AsyncResult> ours;

@@ -27,7 +27,7 @@ namespace lumicap::platform {
 HRESULT MFCreateAttributes(IMFAttributes** attributes, UINT32 /*initialSize*/)
 {
     if (attributes) *attributes = nullptr;
-    const HRESULT hr = virt::CheckFault("MFCreateAttributes");
+    const HRESULT hr = virt::CheckFault(virt::operation::kMFCreateAttributes);
     if (FAILED(hr)) return hr;
     if (!attributes) return E_POINTER;
     *attributes = new (std::nothrow) virt::AttributeStore<IMFAttributes>();

@@ -19,7 +19,7 @@ HRESULT CaptureSink<Derived, Interface>::QueryInterface(REFIID iid, void** objec
     if (iid == IID_IUnknown) {
         *object = static_cast<IUnknown*>(this);
     } else if (iid == IID_IMFCaptureSink || iid == ownInterface_) {
-        const HRESULT hr = CheckFault("IMFCaptureSink::QueryInterface");
+        const HRESULT hr = CheckFault(operation::kSinkQueryInterface);
         if (FAILED(hr)) return hr;
         *object = static_cast<Interface*>(this);
     } else {

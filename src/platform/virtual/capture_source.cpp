@@ -106,7 +106,7 @@ HRESULT CaptureSource::RemoveAllEffects(DWORD) { return E_NOTIMPL; }
 
 HRESULT CaptureSource::GetAvailableDeviceMediaType(DWORD stream, DWORD index, IMFMediaType** mediaType)
 {
-    const HRESULT hr = CheckFault("IMFCaptureSource::GetAvailableDeviceMediaType");
+    const HRESULT hr = CheckFault(operation::kSourceGetAvailableDeviceMediaType);
     if (FAILED(hr)) return hr;
     if (!mediaType) return E_POINTER;
     *mediaType = nullptr;
@@ -120,7 +120,7 @@ HRESULT CaptureSource::GetAvailableDeviceMediaType(DWORD stream, DWORD index, IM
 
 HRESULT CaptureSource::SetCurrentDeviceMediaType(DWORD stream, IMFMediaType* mediaType)
 {
-    HRESULT hr = CheckFault("IMFCaptureSource::SetCurrentDeviceMediaType");
+    HRESULT hr = CheckFault(operation::kSourceSetCurrentDeviceMediaType);
     if (FAILED(hr)) return hr;
     DWORD device = 0;
     hr = ResolveStream(stream, &device);
@@ -145,7 +145,7 @@ HRESULT CaptureSource::SetCurrentDeviceMediaType(DWORD stream, IMFMediaType* med
 
 HRESULT CaptureSource::GetCurrentDeviceMediaType(DWORD stream, IMFMediaType** mediaType)
 {
-    const HRESULT hr = CheckFault("IMFCaptureSource::GetCurrentDeviceMediaType");
+    const HRESULT hr = CheckFault(operation::kSourceGetCurrentDeviceMediaType);
     if (FAILED(hr)) return hr;
     if (!mediaType) return E_POINTER;
     *mediaType = nullptr;

@@ -6,7 +6,7 @@ namespace lumicap::platform {
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD classContext, REFIID iid, void** object)
 {
     if (object) *object = nullptr;
-    const HRESULT hr = virt::CheckFault("CoCreateInstance");
+    const HRESULT hr = virt::CheckFault(virt::operation::kCoCreateInstance);
     if (FAILED(hr)) return hr;
     if (!object) return E_POINTER;
     if (outer) return CLASS_E_NOAGGREGATION;

@@ -55,7 +55,7 @@ public:
         if (iid == IID_IUnknown || iid == IID_ID3D11Device || iid == IID_IVirtualD3DDevice) {
             *object = static_cast<IUnknown*>(this);
         } else if (iid == IID_ID3D10Multithread) {
-            const HRESULT hr = CheckFault("ID3D11Device::QueryInterface(ID3D10Multithread)");
+            const HRESULT hr = CheckFault(operation::kQueryMultithread);
             if (FAILED(hr)) return hr;
             *object = static_cast<ID3D10Multithread*>(&multithread_);
         } else {
@@ -143,7 +143,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE ResetDevice(IUnknown* device, UINT resetToken) override
     {
-        const HRESULT hr = CheckFault("IMFDXGIDeviceManager::ResetDevice");
+        const HRESULT hr = CheckFault(operation::kResetDevice);
         if (FAILED(hr)) return hr;
         if (!device) return E_POINTER;
         if (resetToken != token_ || !IsVirtualDevice(device)) return E_INVALIDARG;
@@ -219,7 +219,7 @@ HRESULT D3D11CreateDevice(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, HMO
 {
     if (device) *device = nullptr;
     if (context) *context = nullptr;
-    HRESULT hr = virt::CheckFault("D3D11CreateDevice");
+    HRESULT hr = virt::CheckFault(virt::operation::kD3D11CreateDevice);
     if (SUCCEEDED(hr)) hr = virt::CheckDeviceArguments(adapter, driverType, flags, sdkVersion, device);
     D3D_FEATURE_LEVEL chosen = virt::kDefaultFeatureLevel;
     if (SUCCEEDED(hr)) hr = virt::ChooseFeatureLevel(featureLevels, featureLevelCount, &chosen);
@@ -238,7 +238,7 @@ HRESULT D3D11CreateDevice(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, HMO
 HRESULT MFCreateDXGIDeviceManager(UINT* resetToken, IMFDXGIDeviceManager** deviceManager)
 {
     if (deviceManager) *deviceManager = nullptr;
-    const HRESULT hr = virt::CheckFault("MFCreateDXGIDeviceManager");
+    const HRESULT hr = virt::CheckFault(virt::operation::kMFCreateDXGIDeviceManager);
     if (FAILED(hr)) return hr;
     if (!resetToken || !deviceManager) return E_POINTER;
     auto* manager = new (std::nothrow) virt::DxgiDeviceManager();

@@ -46,7 +46,7 @@ HRESULT MFEnumDeviceSources(IMFAttributes* attributes, IMFActivate*** sourceActi
 {
     if (sourceActivate) *sourceActivate = nullptr;
     if (count) *count = 0;
-    HRESULT hr = virt::CheckFault("MFEnumDeviceSources");
+    HRESULT hr = virt::CheckFault(virt::operation::kMFEnumDeviceSources);
     if (FAILED(hr)) return hr;
     if (!attributes || !sourceActivate || !count) return E_POINTER;
     GUID sourceType = GUID_NULL;

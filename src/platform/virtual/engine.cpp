@@ -57,7 +57,7 @@ ULONG CaptureEngine::Release()
 HRESULT CaptureEngine::Initialize(IMFCaptureEngineOnEventCallback* callback, IMFAttributes*, IUnknown*,
                                   IUnknown* videoSource)
 {
-    HRESULT hr = CheckFault("IMFCaptureEngine::Initialize");
+    HRESULT hr = CheckFault(operation::kEngineInitialize);
     if (FAILED(hr)) return hr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -102,7 +102,7 @@ HRESULT CaptureEngine::Initialize(IMFCaptureEngineOnEventCallback* callback, IMF
 
 HRESULT CaptureEngine::StartPreview()
 {
-    const HRESULT hr = CheckFault("IMFCaptureEngine::StartPreview");
+    const HRESULT hr = CheckFault(operation::kEngineStartPreview);
     if (FAILED(hr)) return hr;
     std::lock_guard<std::mutex> lock(mutex_);
     const HRESULT refusal = RequestRefusal();
@@ -114,7 +114,7 @@ HRESULT CaptureEngine::StartPreview()
 
 HRESULT CaptureEngine::StopPreview()
 {
-    const HRESULT hr = CheckFault("IMFCaptureEngine::StopPreview");
+    const HRESULT hr = CheckFault(operation::kEngineStopPreview);
     if (FAILED(hr)) return hr;
     std::lock_guard<std::mutex> lock(mutex_);
     const HRESULT refusal = RequestRefusal();
@@ -124,19 +124,19 @@ HRESULT CaptureEngine::StopPreview()
 
 HRESULT CaptureEngine::StartRecord()
 {
-    const HRESULT hr = CheckFault("IMFCaptureEngine::StartRecord");
+    const HRESULT hr = CheckFault(operation::kEngineStartRecord);
     return FAILED(hr) ? hr : E_NOTIMPL;
 }
 
 HRESULT CaptureEngine::StopRecord(BOOL, BOOL)
 {
-    const HRESULT hr = CheckFault("IMFCaptureEngine::StopRecord");
+    const HRESULT hr = CheckFault(operation::kEngineStopRecord);
     return FAILED(hr) ? hr : E_NOTIMPL;
 }
 
 HRESULT CaptureEngine::TakePhoto()
 {
-    const HRESULT hr = CheckFault("IMFCaptureEngine::TakePhoto");
+    const HRESULT hr = CheckFault(operation::kEngineTakePhoto);
     if (FAILED(hr)) return hr;
     std::lock_guard<std::mutex> lock(mutex_);
     const HRESULT refusal = RequestRefusal();
@@ -148,7 +148,7 @@ HRESULT CaptureEngine::TakePhoto()
 
 HRESULT CaptureEngine::GetSink(MF_CAPTURE_ENGINE_SINK_TYPE type, IMFCaptureSink** sink)
 {
-    const HRESULT hr = CheckFault("IMFCaptureEngine::GetSink");
+    const HRESULT hr = CheckFault(operation::kEngineGetSink);
     if (FAILED(hr)) return hr;
     if (!sink) return E_POINTER;
     *sink = nullptr;
@@ -175,7 +175,7 @@ HRESULT CaptureEngine::GetSink(MF_CAPTURE_ENGINE_SINK_TYPE type, IMFCaptureSink*
 
 HRESULT CaptureEngine::GetSource(IMFCaptureSource** source)
 {
-    const HRESULT hr = CheckFault("IMFCaptureEngine::GetSource");
+    const HRESULT hr = CheckFault(operation::kEngineGetSource);
     if (FAILED(hr)) return hr;
     if (!source) return E_POINTER;
     *source = nullptr;

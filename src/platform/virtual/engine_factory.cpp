@@ -31,7 +31,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE CreateInstance(REFCLSID clsid, REFIID iid, LPVOID* object) override
     {
-        const HRESULT hr = CheckFault("IMFCaptureEngineClassFactory::CreateInstance");
+        const HRESULT hr = CheckFault(operation::kCreateEngine);
         if (FAILED(hr)) return hr;
         if (!object) return E_POINTER;
         *object = nullptr;

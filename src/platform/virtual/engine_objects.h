@@ -123,7 +123,7 @@ public:
 
 private:
     friend class CaptureSink<PreviewSink, IMFCapturePreviewSink>;
-    PreviewSink() : CaptureSink(IID_IMFCapturePreviewSink, "IMFCapturePreviewSink::AddStream") {}
+    PreviewSink() : CaptureSink(IID_IMFCapturePreviewSink, operation::kPreviewAddStream) {}
     ~PreviewSink() = default;
 
     HANDLE renderHandle_ = nullptr;
@@ -150,7 +150,7 @@ public:
 
 private:
     friend class CaptureSink<PhotoSink, IMFCapturePhotoSink>;
-    PhotoSink() : CaptureSink(IID_IMFCapturePhotoSink, "IMFCapturePhotoSink::AddStream") {}
+    PhotoSink() : CaptureSink(IID_IMFCapturePhotoSink, operation::kPhotoAddStream) {}
     ~PhotoSink() = default;
 
     ComPtr<IMFByteStream> output_;

@@ -152,7 +152,7 @@ OperationRegistry& Registry()
 bool CreateEventFault(DWORD* lastError)
 {
     DWORD injected = 0;
-    if (SUCCEEDED(CheckFault("CreateEventW", &injected))) return false;
+    if (SUCCEEDED(CheckFault(operation::kCreateEventW, &injected))) return false;
     if (lastError) *lastError = injected;
     return true;
 }

@@ -153,7 +153,7 @@ namespace lumicap::platform {
 HRESULT MFCreateMediaType(IMFMediaType** mediaType)
 {
     if (mediaType) *mediaType = nullptr;
-    const HRESULT hr = virt::CheckFault("MFCreateMediaType");
+    const HRESULT hr = virt::CheckFault(virt::operation::kMFCreateMediaType);
     if (FAILED(hr)) return hr;
     if (!mediaType) return E_POINTER;
     *mediaType = new (std::nothrow) virt::MediaType();

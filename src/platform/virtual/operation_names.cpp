@@ -1,43 +1,44 @@
 // Every operation name the virtual platform counts, for tests that fail each in turn.
 #include "attribute_store.h"
+#include "operation_names.h"
 
 namespace lumicap::virt {
 namespace {
 
 // The calls behind the seam and the Direct3D/DXGI stand-ins.
 constexpr const char* kSeamOperations[] = {
-    "MFCreateAttributes",
-    "MFCreateMediaType",
-    "MFEnumDeviceSources",
-    "D3D11CreateDevice",
-    "ID3D11Device::QueryInterface(ID3D10Multithread)",
-    "MFCreateDXGIDeviceManager",
-    "IMFDXGIDeviceManager::ResetDevice",
-    "CoCreateInstance",
-    "MFCreateAsyncResult",
-    "MFInvokeCallback",
+    operation::kMFCreateAttributes,
+    operation::kMFCreateMediaType,
+    operation::kMFEnumDeviceSources,
+    operation::kD3D11CreateDevice,
+    operation::kQueryMultithread,
+    operation::kMFCreateDXGIDeviceManager,
+    operation::kResetDevice,
+    operation::kCoCreateInstance,
+    operation::kMFCreateAsyncResult,
+    operation::kMFInvokeCallback,
 };
 
 // Counted by the capture engine, its source and its sinks.
 constexpr const char* kEngineOperations[] = {
-    "IMFCaptureEngineClassFactory::CreateInstance",
-    "IMFCaptureEngine::Initialize",
-    "IMFCaptureEngine::StartPreview",
-    "IMFCaptureEngine::StopPreview",
-    "IMFCaptureEngine::StartRecord",
-    "IMFCaptureEngine::StopRecord",
-    "IMFCaptureEngine::TakePhoto",
-    "IMFCaptureEngine::GetSink",
-    "IMFCaptureEngine::GetSource",
-    "IMFCaptureSource::GetAvailableDeviceMediaType",
-    "IMFCaptureSource::GetCurrentDeviceMediaType",
-    "IMFCaptureSource::SetCurrentDeviceMediaType",
-    "IMFCaptureSink::QueryInterface",
-    "IMFCapturePreviewSink::SetRenderHandle",
-    "IMFCapturePreviewSink::AddStream",
-    "IMFCapturePhotoSink::RemoveAllStreams",
-    "IMFCapturePhotoSink::AddStream",
-    "IMFCapturePhotoSink::SetOutputByteStream",
+    operation::kCreateEngine,
+    operation::kEngineInitialize,
+    operation::kEngineStartPreview,
+    operation::kEngineStopPreview,
+    operation::kEngineStartRecord,
+    operation::kEngineStopRecord,
+    operation::kEngineTakePhoto,
+    operation::kEngineGetSink,
+    operation::kEngineGetSource,
+    operation::kSourceGetAvailableDeviceMediaType,
+    operation::kSourceGetCurrentDeviceMediaType,
+    operation::kSourceSetCurrentDeviceMediaType,
+    operation::kSinkQueryInterface,
+    operation::kPreviewSetRenderHandle,
+    operation::kPreviewAddStream,
+    operation::kPhotoRemoveAllStreams,
+    operation::kPhotoAddStream,
+    operation::kPhotoSetOutputByteStream,
 };
 
 // The methods each attribute-bearing interface adds to IMFAttributes.
@@ -49,10 +50,11 @@ struct StoreInterface {
 std::vector<StoreInterface> StoreInterfaces()
 {
     return {
-        {"IMFAttributes", {}},
-        {"IMFMediaType", {"GetMajorType", "IsCompressedFormat", "IsEqual", "GetRepresentation", "FreeRepresentation"}},
-        {"IMFActivate", {"ActivateObject", "ShutdownObject", "DetachObject"}},
-        {"IMFMediaEvent", {"GetType", "GetExtendedType", "GetStatus", "GetValue"}},
+        {InterfaceTraits<IMFAttributes>::kName, {}},
+        {InterfaceTraits<IMFMediaType>::kName,
+         {"GetMajorType", "IsCompressedFormat", "IsEqual", "GetRepresentation", "FreeRepresentation"}},
+        {InterfaceTraits<IMFActivate>::kName, {"ActivateObject", "ShutdownObject", "DetachObject"}},
+        {InterfaceTraits<IMFMediaEvent>::kName, {"GetType", "GetExtendedType", "GetStatus", "GetValue"}},
     };
 }
 
@@ -73,7 +75,7 @@ std::vector<std::string> OperationNames()
     names.insert(names.end(), std::begin(kEngineOperations), std::end(kEngineOperations));
     AddStoreOperations(names);
 #ifndef _WIN32
-    names.emplace_back("CreateEventW");
+    names.emplace_back(operation::kCreateEventW);
 #endif
     return names;
 }

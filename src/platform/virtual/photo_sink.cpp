@@ -12,7 +12,7 @@ HRESULT PhotoSink::Create(PhotoSink** sink)
 
 HRESULT PhotoSink::RemoveAllStreams()
 {
-    const HRESULT hr = CheckFault("IMFCapturePhotoSink::RemoveAllStreams");
+    const HRESULT hr = CheckFault(operation::kPhotoRemoveAllStreams);
     if (FAILED(hr)) return hr;
     // Released outside the lock: the last reference may run foreign code.
     std::vector<SinkStream> removed;
@@ -29,7 +29,7 @@ HRESULT PhotoSink::SetSampleCallback(IMFCaptureEngineOnSampleCallback*) { return
 
 HRESULT PhotoSink::SetOutputByteStream(IMFByteStream* byteStream)
 {
-    const HRESULT hr = CheckFault("IMFCapturePhotoSink::SetOutputByteStream");
+    const HRESULT hr = CheckFault(operation::kPhotoSetOutputByteStream);
     if (FAILED(hr)) return hr;
     if (!byteStream) return E_POINTER;
     ComPtr<IMFByteStream> replaced = ComPtr<IMFByteStream>::Share(byteStream);

@@ -20,7 +20,7 @@ HRESULT PreviewSink::RemoveAllStreams()
 
 HRESULT PreviewSink::SetRenderHandle(HANDLE handle)
 {
-    const HRESULT hr = CheckFault("IMFCapturePreviewSink::SetRenderHandle");
+    const HRESULT hr = CheckFault(operation::kPreviewSetRenderHandle);
     if (FAILED(hr)) return hr;
     std::lock_guard<std::mutex> lock(mutex_);
     renderHandle_ = handle;

@@ -2,6 +2,7 @@
 // camera registry behind the activation objects, media events and the engine factory.
 #pragma once
 
+#include "operation_names.h"
 #include "virtual_platform.h"
 
 #include <functional>
@@ -10,8 +11,9 @@
 
 namespace lumicap::virt {
 
-// Counts one platform operation and answers the fault injected for it, or S_OK. When the answer is a
-// failure and lastError is given, it receives the injected last error code.
+// Counts one platform operation (its name is one of operation_names.h) and answers the fault injected
+// for it, or S_OK. When the answer is a failure and lastError is given, it receives the injected last
+// error code.
 HRESULT CheckFault(const char* operation, DWORD* lastError = nullptr);
 
 // Every virtual object holds one of these for its lifetime, so LiveObjectCount() sees leaks.

@@ -67,21 +67,9 @@ bool SetCameraCondition(const WideString& friendlyName, CameraCondition conditio
 CameraCondition CameraConditionOf(const WideString& friendlyName);
 
 // ---- Faults --------------------------------------------------------------------------------------
-// Platform operations are named after the call, e.g. "MFCreateAttributes", "MFEnumDeviceSources",
-// "D3D11CreateDevice", "ID3D11Device::QueryInterface(ID3D10Multithread)", "MFCreateDXGIDeviceManager",
-// "IMFDXGIDeviceManager::ResetDevice", "CoCreateInstance", "MFCreateAsyncResult", "MFInvokeCallback",
-// "IMFCaptureEngineClassFactory::CreateInstance",
-// "IMFCaptureEngine::Initialize", "IMFCaptureEngine::StartPreview", "IMFCaptureEngine::StopPreview",
-// "IMFCaptureEngine::TakePhoto", "IMFCaptureEngine::GetSink", "IMFCaptureEngine::GetSource",
-// "IMFCaptureSource::GetAvailableDeviceMediaType", "IMFCaptureSource::GetCurrentDeviceMediaType",
-// "IMFCaptureSource::SetCurrentDeviceMediaType", "IMFCaptureSink::QueryInterface",
-// "IMFCapturePreviewSink::SetRenderHandle", "IMFCapturePreviewSink::AddStream",
-// "IMFCapturePhotoSink::RemoveAllStreams", "IMFCapturePhotoSink::AddStream",
-// "IMFCapturePhotoSink::SetOutputByteStream", "IMFMediaType::SetGUID", "IMFMediaType::SetUINT32",
-// "IMFMediaType::GetItem", "IMFMediaType::SetItem", "IMFMediaType::GetUINT64", "IMFMediaType::GetGUID",
-// "IMFAttributes::SetGUID", "IMFAttributes::SetUnknown", "IMFActivate::GetAllocatedString",
-// "IMFActivate::GetGUID", "IMFMediaEvent::GetStatus", "IMFMediaEvent::GetExtendedType",
-// "CreateEventW" (fails with lastError as the thread's last error code; off Windows only).
+// Platform operations are named after the call, e.g. "MFCreateAttributes", "IMFCaptureEngine::TakePhoto"
+// or "IMFMediaType::SetGUID"; src/platform/virtual/operation_names.h holds every name, and
+// "CreateEventW" there fails with lastError as the thread's last error code (off Windows only).
 // OperationNames() lists every name the platform counts.
 std::vector<std::string> OperationNames();
 
