@@ -1,4 +1,5 @@
 #include "engine.h"
+#include "virtual_com_object.h"
 
 #include <new>
 
@@ -6,27 +7,14 @@ namespace lumicap::virt {
 namespace {
 
 // IMFCaptureEngineClassFactory: the one way to make a capture engine.
-class CaptureEngineFactory final : public IMFCaptureEngineClassFactory {
+class CaptureEngineFactory final : public VirtualComObject<CaptureEngineFactory, IMFCaptureEngineClassFactory> {
 public:
     static CaptureEngineFactory* Create() { return new (std::nothrow) CaptureEngineFactory(); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    static const QITAB* Interfaces()
     {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IMFCaptureEngineClassFactory) return E_NOINTERFACE;
-        *object = static_cast<IMFCaptureEngineClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (remaining == 0) delete this;
-        return remaining;
+        static const QITAB table[] = {QITABENT(CaptureEngineFactory, IMFCaptureEngineClassFactory), {nullptr, 0}};
+        return table;
     }
 
     HRESULT STDMETHODCALLTYPE CreateInstance(REFCLSID clsid, REFIID iid, LPVOID* object) override
@@ -42,10 +30,7 @@ public:
 
 private:
     CaptureEngineFactory() = default;
-    ~CaptureEngineFactory() = default;
-
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
+    ~CaptureEngineFactory() override = default;
 };
 
 }  // namespace
