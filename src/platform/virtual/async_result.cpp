@@ -1,7 +1,7 @@
 // MFCreateAsyncResult and MFInvokeCallback: the async result a stream hands to its caller's callback.
 // The system queues the callback to a work queue thread; here it is invoked at once, on the calling
 // thread, which every caller that waits for its callback also serves.
-#include "virtual_internal.h"
+#include "virtual_com_object.h"
 
 #include <atomic>
 #include <new>
@@ -12,7 +12,7 @@ namespace {
 // {9C3E71B2-5A0F-4D86-B1E4-27F8C06D3A55}: answered only by the platform's own async results.
 constexpr GUID IID_IVirtualAsyncResult = {0x9c3e71b2, 0x5a0f, 0x4d86, {0xb1, 0xe4, 0x27, 0xf8, 0xc0, 0x6d, 0x3a, 0x55}};
 
-class AsyncResult final : public IMFAsyncResult {
+class AsyncResult final : public VirtualComObject<AsyncResult, IMFAsyncResult> {
 public:
     AsyncResult(IUnknown* object, IMFAsyncCallback* callback, IUnknown* state)
         : object_(ComPtr<IUnknown>::Share(object)),
@@ -21,21 +21,14 @@ public:
     {
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    static const QITAB* Interfaces()
     {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IMFAsyncResult && iid != IID_IVirtualAsyncResult) return E_NOINTERFACE;
-        *object = static_cast<IMFAsyncResult*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (remaining == 0) delete this;
-        return remaining;
+        static const QITAB table[] = {
+            QITABENT(AsyncResult, IMFAsyncResult),
+            {&IID_IVirtualAsyncResult, OFFSETOFCLASS(IMFAsyncResult, AsyncResult)},
+            {nullptr, 0},
+        };
+        return table;
     }
 
     // As the system's: E_POINTER when there is no state or object to hand out.
@@ -52,7 +45,7 @@ public:
     IMFAsyncCallback* Callback() const { return callback_.Get(); }
 
 private:
-    ~AsyncResult() = default;
+    ~AsyncResult() override = default;
 
     static HRESULT HandOut(const ComPtr<IUnknown>& held, IUnknown** out)
     {
@@ -63,8 +56,6 @@ private:
         return S_OK;
     }
 
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
     std::atomic<HRESULT> status_{S_OK};
     const ComPtr<IUnknown> object_;
     const ComPtr<IMFAsyncCallback> callback_;

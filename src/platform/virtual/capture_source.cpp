@@ -78,23 +78,10 @@ const std::vector<Format>& CaptureSource::FormatsOf(DWORD device) const
     return device == 1 ? camera_->Description().photoFormats : camera_->Description().formats;
 }
 
-HRESULT CaptureSource::QueryInterface(REFIID iid, void** object)
+const QITAB* CaptureSource::Interfaces()
 {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IMFCaptureSource) return E_NOINTERFACE;
-    *object = static_cast<IMFCaptureSource*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG CaptureSource::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-
-ULONG CaptureSource::Release()
-{
-    const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (remaining == 0) delete this;
-    return remaining;
+    static const QITAB table[] = {QITABENT(CaptureSource, IMFCaptureSource), {nullptr, 0}};
+    return table;
 }
 
 HRESULT CaptureSource::GetCaptureDeviceSource(MF_CAPTURE_ENGINE_DEVICE_TYPE, IMFMediaSource**) { return E_NOTIMPL; }

@@ -35,23 +35,10 @@ CaptureEngine::~CaptureEngine()
     callback_.Reset();
 }
 
-HRESULT CaptureEngine::QueryInterface(REFIID iid, void** object)
+const QITAB* CaptureEngine::Interfaces()
 {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IMFCaptureEngine) return E_NOINTERFACE;
-    *object = static_cast<IMFCaptureEngine*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG CaptureEngine::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-
-ULONG CaptureEngine::Release()
-{
-    const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (remaining == 0) delete this;
-    return remaining;
+    static const QITAB table[] = {QITABENT(CaptureEngine, IMFCaptureEngine), {nullptr, 0}};
+    return table;
 }
 
 HRESULT CaptureEngine::Initialize(IMFCaptureEngineOnEventCallback* callback, IMFAttributes*, IUnknown*,

@@ -9,20 +9,16 @@
 #include "engine_renderer.h"
 #include "engine_worker.h"
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 namespace lumicap::virt {
 
-class CaptureEngine final : public IMFCaptureEngine {
+class CaptureEngine final : public VirtualComObject<CaptureEngine, IMFCaptureEngine> {
 public:
     static HRESULT Create(REFIID iid, void** engine);
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    static const QITAB* Interfaces();
 
     HRESULT STDMETHODCALLTYPE Initialize(IMFCaptureEngineOnEventCallback* callback, IMFAttributes* attributes,
                                          IUnknown* audioSource, IUnknown* videoSource) override;
@@ -56,7 +52,7 @@ private:
     };
 
     CaptureEngine() = default;
-    ~CaptureEngine();
+    ~CaptureEngine() override;
 
     void Deliver(const EngineEventData& event);
     // Under mutex_: what a request of an initialised engine is refused with, or S_OK.
@@ -73,8 +69,6 @@ private:
     HRESULT WritePhoto();
     void StopRendering();
 
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
     ComPtr<PreviewSink> previewSink_;
     ComPtr<PhotoSink> photoSink_;
     EngineWorker worker_;

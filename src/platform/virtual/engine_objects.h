@@ -2,6 +2,7 @@
 // a COM object of its own; the engine keeps one of each and reads what the host configured on them.
 #pragma once
 
+#include "virtual_com_object.h"
 #include "virtual_internal.h"
 
 #include <atomic>
@@ -12,13 +13,10 @@
 namespace lumicap::virt {
 
 // IMFCaptureSource over one camera's video stream 0 and, when the camera has one, its photo stream 1.
-class CaptureSource final : public IMFCaptureSource {
+class CaptureSource final : public VirtualComObject<CaptureSource, IMFCaptureSource> {
 public:
     static HRESULT Create(std::shared_ptr<CameraRecord> camera, CaptureSource** source);
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    static const QITAB* Interfaces();
 
     HRESULT STDMETHODCALLTYPE GetCaptureDeviceSource(MF_CAPTURE_ENGINE_DEVICE_TYPE type,
                                                      IMFMediaSource** mediaSource) override;
@@ -52,10 +50,8 @@ private:
     bool HasPhotoStream() const;
 
     explicit CaptureSource(std::shared_ptr<CameraRecord> camera) : camera_(std::move(camera)) {}
-    ~CaptureSource() = default;
+    ~CaptureSource() override = default;
 
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
     const std::shared_ptr<CameraRecord> camera_;
     mutable std::mutex mutex_;
     ComPtr<IMFMediaType> current_[2];
