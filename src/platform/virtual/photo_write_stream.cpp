@@ -1,7 +1,8 @@
 #include "photo_write_stream.h"
 
+#include "virtual_com_object.h"
+
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -16,24 +17,14 @@ constexpr size_t kPlaceholderBytes = 20;
 constexpr auto kCompletionTimeout = std::chrono::seconds(10);
 
 // Waits for the async result of one BeginWrite, from whatever thread the stream completes on.
-class WriteCompletion final : public IMFAsyncCallback {
+class WriteCompletion final : public VirtualComObject<WriteCompletion, IMFAsyncCallback> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    static const QITAB* Interfaces()
     {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IMFAsyncCallback) return E_NOINTERFACE;
-        *object = static_cast<IMFAsyncCallback*>(this);
-        AddRef();
-        return S_OK;
+        static const QITAB table[] = {QITABENT(WriteCompletion, IMFAsyncCallback), {nullptr, 0}};
+        return table;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (remaining == 0) delete this;
-        return remaining;
-    }
+
     HRESULT STDMETHODCALLTYPE GetParameters(DWORD*, DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(IMFAsyncResult* result) override
     {
@@ -52,16 +43,14 @@ public:
     }
 
 private:
-    ~WriteCompletion() = default;
+    ~WriteCompletion() override = default;
 
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
     std::mutex mutex_;
     std::condition_variable done_;
     ComPtr<IMFAsyncResult> result_;
 };
 
-class PhotoWriteStream final : public IMFByteStream {
+class PhotoWriteStream final : public VirtualComObject<PhotoWriteStream, IMFByteStream> {
 public:
     PhotoWriteStream(IMFByteStream* output, PhotoWriteMode mode)
         : output_(ComPtr<IMFByteStream>::Share(output)), mode_(mode)
@@ -70,21 +59,14 @@ public:
 
     static const GUID kIid;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    static const QITAB* Interfaces()
     {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IMFByteStream && iid != kIid) return E_NOINTERFACE;
-        *object = static_cast<IMFByteStream*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (remaining == 0) delete this;
-        return remaining;
+        static const QITAB table[] = {
+            QITABENT(PhotoWriteStream, IMFByteStream),
+            {&kIid, OFFSETOFCLASS(IMFByteStream, PhotoWriteStream)},
+            {nullptr, 0},
+        };
+        return table;
     }
 
     HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override
@@ -161,7 +143,7 @@ public:
     }
 
 private:
-    ~PhotoWriteStream() = default;
+    ~PhotoWriteStream() override = default;
 
     HRESULT WriteAsync(const BYTE* data, ULONG count, ULONG* written)
     {
@@ -195,8 +177,6 @@ private:
         return output_->Write(piece.data(), count, written);
     }
 
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
     const ComPtr<IMFByteStream> output_;
     const PhotoWriteMode mode_;
     // The encoder writes from one thread, one call at a time.
