@@ -33,6 +33,18 @@ protected:
         ASSERT_TRUE(Manager().isPhotoPending);
         ASSERT_TRUE(PumpUntil([] { return !Module().theManager->isPhotoPending; }));
     }
+
+    // Takes a photo and checks it decodes at this size; the block is given back.
+    void ExpectPhotoOfSize(UINT32 width, UINT32 height)
+    {
+        TakeAndWait();
+        Photo photo = FetchPhoto();
+        DecodedImage image = DecodeJpeg(photo.data, static_cast<size_t>(photo.size));
+        ::FreePhotoMemory();
+        ASSERT_TRUE(image.ok);
+        EXPECT_EQ(image.width, width);
+        EXPECT_EQ(image.height, height);
+    }
 };
 
 TEST_F(PhotoTest, NothingHappensWithoutAManagerOrAPreview)
@@ -116,26 +128,14 @@ TEST_F(PhotoTest, FailedStartLeavesTheNextToItsOwnFormatAndWindow)
     EXPECT_EQ(width, 1280u);
     EXPECT_EQ(height, 720u);
     EXPECT_EQ(LumicapGetFrameCount(first), 0u);
-    TakeAndWait();
-    Photo photo = FetchPhoto();
-    DecodedImage image = DecodeJpeg(photo.data, static_cast<size_t>(photo.size));
-    ASSERT_TRUE(image.ok);
-    EXPECT_EQ(image.width, 1280u);
-    EXPECT_EQ(image.height, 720u);
-    ::FreePhotoMemory();
+    ExpectPhotoOfSize(1280u, 720u);
     DestroyWindow(first);
 }
 
 TEST_F(PhotoTest, RearCameraPhotoIsFullSize)
 {
     StartPreviewOn(1, "Lumicap Virtual Rear Camera");
-    TakeAndWait();
-    Photo photo = FetchPhoto();
-    DecodedImage image = DecodeJpeg(photo.data, static_cast<size_t>(photo.size));
-    ASSERT_TRUE(image.ok);
-    EXPECT_EQ(image.width, 2592u);
-    EXPECT_EQ(image.height, 1944u);
-    ::FreePhotoMemory();
+    ExpectPhotoOfSize(2592u, 1944u);
 }
 
 TEST_F(PhotoTest, CameraWithAPhotoStreamPhotographsAtThatStreamsSize)
@@ -149,13 +149,7 @@ TEST_F(PhotoTest, CameraWithAPhotoStreamPhotographsAtThatStreamsSize)
     virt::SetCameras({camera});
     // The preferred preview stream is stream 0; the preferred photo stream is the photo stream.
     StartPreviewOn(0);
-    TakeAndWait();
-    Photo photo = FetchPhoto();
-    DecodedImage image = DecodeJpeg(photo.data, static_cast<size_t>(photo.size));
-    ASSERT_TRUE(image.ok);
-    EXPECT_EQ(image.width, 2592u);
-    EXPECT_EQ(image.height, 1944u);
-    ::FreePhotoMemory();
+    ExpectPhotoOfSize(2592u, 1944u);
     UINT32 width = 0;
     UINT32 height = 0;
     ASSERT_TRUE(LumicapGetLatestFrame(window_, nullptr, 0, &width, &height));
