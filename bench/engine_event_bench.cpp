@@ -8,7 +8,8 @@
 
 #include "capture/capture_manager.h"
 #include "interface/module_state.h"
-#include "platform/virtual/virtual_internal.h"
+#include "platform/virtual/virtual_platform.h"
+#include "platform/media_foundation/media_event.h"
 
 #include <atomic>
 #include <condition_variable>

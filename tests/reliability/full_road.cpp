@@ -2,7 +2,8 @@
 
 #include "capture/capture_manager.h"
 #include "interface/module_state.h"
-#include "platform/virtual/virtual_internal.h"
+#include "platform/virtual/virtual_platform.h"
+#include "platform/media_foundation/media_type.h"
 
 namespace lumicap::reliability {
 namespace {

@@ -1,6 +1,7 @@
-#include "camera_feed.h"
-
 #include "test_pattern_source.h"
+#include "virtual_platform.h"
+#include "platform/capture_engine/camera_backend.h"
+#include "platform/media_foundation/activation.h"
 
 #include <new>
 

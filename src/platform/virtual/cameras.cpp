@@ -1,6 +1,6 @@
 // The camera set: the default cameras and the control calls that plug and unplug cameras.
-#include "camera_registry.h"
-
+#include "virtual_platform.h"
+#include "platform/capture_engine/camera_backend.h"
 #include "platform/no_destructor.h"
 
 #include <algorithm>

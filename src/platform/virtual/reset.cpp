@@ -1,6 +1,6 @@
 // Reset(): the virtual platform as a fresh process has it.
-#include "camera_registry.h"
-#include "faults.h"
+#include "camera_conditions.h"
+#include "virtual_platform.h"
 
 namespace lumicap::virt {
 
@@ -8,6 +8,7 @@ namespace lumicap::virt {
 void Reset()
 {
     ResetEngines();
+    ResetCameraConditions();
     SetCameras(DefaultCameras());
     ResetOperations();
 }

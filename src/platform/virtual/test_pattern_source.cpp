@@ -1,5 +1,7 @@
 #include "test_pattern_source.h"
 
+#include "virtual_platform.h"
+
 namespace lumicap::virt {
 
 HRESULT TestPatternSource::Deliver(const Frame& frame)

@@ -1,8 +1,8 @@
 // The virtual cameras' frame source: the test pattern, lost when its camera is unplugged.
 #pragma once
 
-#include "frame_source.h"
-#include "virtual_internal.h"
+#include "platform/capture_engine/camera_record.h"
+#include "platform/capture_engine/frame_source.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 // The C control functions of the virtual build (include/lumicap/lumicap_virtual.h), over the C++
 // control API. Nothing may escape into the host, so allocation failures become E_OUTOFMEMORY.
-#include "frame_presenter.h"
-#include "platform/guarded_call.h"
 #include "virtual_platform.h"
+#include "platform/capture_engine/frame_presenter.h"
+#include "platform/guarded_call.h"
 
 #include <lumicap/lumicap_virtual.h>
 

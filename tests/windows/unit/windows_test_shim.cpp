@@ -1,6 +1,6 @@
 #include "windows_test_shim.h"
 
-#include "platform/virtual/frame_presenter.h"
+#include "platform/capture_engine/frame_presenter.h"
 
 HWND LumicapCreateMessageWindow(void)
 {

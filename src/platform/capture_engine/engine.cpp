@@ -1,0 +1,354 @@
+#include "engine.h"
+
+#include "camera_backend.h"
+#include "engine_picture.h"
+#include "engine_registry.h"
+#include "jpeg_encoder.h"
+#include "photo_write_stream.h"
+#include "platform/media_foundation/media_event.h"
+#include "platform/media_foundation/media_type.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+namespace lumicap::virt {
+
+HRESULT CaptureEngine::Create(REFIID iid, void** engine)
+{
+    ComPtr<CaptureEngine> created = ComPtr<CaptureEngine>::Attach(new (std::nothrow) CaptureEngine());
+    if (!created) return E_OUTOFMEMORY;
+    HRESULT hr = PreviewSink::Create(created->previewSink_.Put());
+    if (SUCCEEDED(hr)) hr = PhotoSink::Create(created->photoSink_.Put());
+    if (SUCCEEDED(hr)) hr = RegisterEngine(created.Get());
+    if (FAILED(hr)) return hr;
+    return created->QueryInterface(iid, engine);
+}
+
+CaptureEngine::~CaptureEngine()
+{
+    UnregisterEngine(this);
+    if (relay_) relay_->Detach();
+    if (frames_) frames_->RemoveLossListener(unplugListener_);
+    // No event may arrive once the last Release has returned: the worker ends first.
+    worker_.Stop();
+    renderer_.Stop();
+    if (photoSink_) photoSink_->DropOutput();
+    callback_.Reset();
+}
+
+const QITAB* CaptureEngine::Interfaces()
+{
+    static const QITAB table[] = {QITABENT(CaptureEngine, IMFCaptureEngine), {nullptr, 0}};
+    return table;
+}
+
+HRESULT CaptureEngine::Initialize(IMFCaptureEngineOnEventCallback* callback, IMFAttributes*, IUnknown*,
+                                  IUnknown* videoSource)
+{
+    HRESULT hr = CheckFault(operation::kEngineInitialize);
+    if (FAILED(hr)) return hr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (initialized_) return MF_E_INVALIDREQUEST;
+    }
+    if (!callback || !videoSource) return E_INVALIDARG;
+    // The platform's own objects are asked outside the engine's lock, which unplug notices take.
+    CameraFeed feed;
+    hr = OpenCameraFeed(videoSource, &feed);
+    if (FAILED(hr)) return hr;
+
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (initialized_) return MF_E_INVALIDREQUEST;
+    hr = worker_.Start([this](const EngineEventData& event) { Deliver(event); });
+    if (FAILED(hr)) return hr;
+    std::shared_ptr<UnplugRelay> relay;
+    int listener = 0;
+    try {
+        relay = std::make_shared<UnplugRelay>(this);
+        listener = feed.frames->AddLossListener([relay] { relay->Notify(); });
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    // Checked after listening, so an unplug is either seen here or notified.
+    const bool plugged = feed.frames->IsPresent();
+    condition_ = feed.condition;
+    hr = worker_.Post([this, plugged] { return ReportInitialized(plugged); });
+    if (FAILED(hr)) {
+        relay->Detach();
+        feed.frames->RemoveLossListener(listener);
+        return hr;
+    }
+    callback_ = ComPtr<IMFCaptureEngineOnEventCallback>::Share(callback);
+    source_ = std::move(feed.source);
+    frames_ = std::move(feed.frames);
+    relay_ = std::move(relay);
+    unplugListener_ = listener;
+    unplugged_ = !plugged;
+    initialized_ = true;
+    return S_OK;
+}
+
+HRESULT CaptureEngine::StartPreview()
+{
+    const HRESULT hr = CheckFault(operation::kEngineStartPreview);
+    if (FAILED(hr)) return hr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const HRESULT refusal = RequestRefusal();
+    if (FAILED(refusal)) return refusal;
+    if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
+    if (!previewSink_->HasStream()) return MF_E_INVALIDREQUEST;
+    return worker_.Post([this] { return BeginPreview(); });
+}
+
+HRESULT CaptureEngine::StopPreview()
+{
+    const HRESULT hr = CheckFault(operation::kEngineStopPreview);
+    if (FAILED(hr)) return hr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const HRESULT refusal = RequestRefusal();
+    if (FAILED(refusal)) return refusal;
+    return worker_.Post([this] { return EndPreview(); });
+}
+
+HRESULT CaptureEngine::StartRecord()
+{
+    const HRESULT hr = CheckFault(operation::kEngineStartRecord);
+    return FAILED(hr) ? hr : E_NOTIMPL;
+}
+
+HRESULT CaptureEngine::StopRecord(BOOL, BOOL)
+{
+    const HRESULT hr = CheckFault(operation::kEngineStopRecord);
+    return FAILED(hr) ? hr : E_NOTIMPL;
+}
+
+HRESULT CaptureEngine::TakePhoto()
+{
+    const HRESULT hr = CheckFault(operation::kEngineTakePhoto);
+    if (FAILED(hr)) return hr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const HRESULT refusal = RequestRefusal();
+    if (FAILED(refusal)) return refusal;
+    if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
+    if (!photoSink_->HasStream() || !photoSink_->HasOutput()) return MF_E_INVALIDREQUEST;
+    return worker_.Post([this] { return CapturePhoto(); });
+}
+
+HRESULT CaptureEngine::GetSink(MF_CAPTURE_ENGINE_SINK_TYPE type, IMFCaptureSink** sink)
+{
+    const HRESULT hr = CheckFault(operation::kEngineGetSink);
+    if (FAILED(hr)) return hr;
+    if (!sink) return E_POINTER;
+    *sink = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const HRESULT refusal = RequestRefusal();
+        if (FAILED(refusal)) return refusal;
+    }
+    switch (type) {
+    case MF_CAPTURE_ENGINE_SINK_TYPE_PREVIEW:
+        *sink = previewSink_.Get();
+        break;
+    case MF_CAPTURE_ENGINE_SINK_TYPE_PHOTO:
+        *sink = photoSink_.Get();
+        break;
+    case MF_CAPTURE_ENGINE_SINK_TYPE_RECORD:
+        return E_NOTIMPL;
+    default:
+        return E_INVALIDARG;
+    }
+    (*sink)->AddRef();
+    return S_OK;
+}
+
+HRESULT CaptureEngine::GetSource(IMFCaptureSource** source)
+{
+    const HRESULT hr = CheckFault(operation::kEngineGetSource);
+    if (FAILED(hr)) return hr;
+    if (!source) return E_POINTER;
+    *source = nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const HRESULT refusal = RequestRefusal();
+    if (FAILED(refusal)) return refusal;
+    *source = source_.Get();
+    (*source)->AddRef();
+    return S_OK;
+}
+
+bool CaptureEngine::Raise(REFGUID type, HRESULT status)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!initialized_) return false;
+    const GUID raised = type;
+    return SUCCEEDED(worker_.Post([raised, status] { return EngineEventData{raised, status}; }));
+}
+
+void CaptureEngine::WakeWorker()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    worker_.Wake();
+}
+
+EngineState CaptureEngine::State() const
+{
+    EngineState state;
+    state.exists = true;
+    state.framesRendered = renderer_.FramesRendered();
+    std::lock_guard<std::mutex> lock(mutex_);
+    state.initialized = initialized_;
+    state.previewing = previewing_;
+    if (source_) state.appliedType = source_->CurrentType();
+    return state;
+}
+
+PreviewSinkState CaptureEngine::PreviewState() const { return previewSink_->State(); }
+
+PhotoSinkState CaptureEngine::PhotoState() const { return photoSink_->State(); }
+
+HRESULT CaptureEngine::RequestRefusal() const
+{
+    if (!initialized_) return MF_E_NOT_INITIALIZED;
+    // An engine whose camera was denied never finished initialising.
+    if (condition_ == CameraCondition::denied) return MF_E_INVALIDREQUEST;
+    return S_OK;
+}
+
+void CaptureEngine::Deliver(const EngineEventData& event)
+{
+    ComPtr<IMFCaptureEngineOnEventCallback> callback;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        callback = callback_;
+    }
+    ComPtr<IMFMediaEvent> mediaEvent;
+    if (!callback || FAILED(CreateEngineEvent(event.type, event.status, mediaEvent.Put()))) return;
+    // Nothing of the engine is touched after this: the callback may release the engine's last reference.
+    callback->OnEvent(mediaEvent.Get());
+}
+
+void CaptureEngine::UnplugRelay::Notify()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (engine_) engine_->OnUnplugged();
+}
+
+void CaptureEngine::UnplugRelay::Detach()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    engine_ = nullptr;
+}
+
+void CaptureEngine::OnUnplugged()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (unplugged_) return;
+    unplugged_ = true;
+    worker_.Post([this] { return ReportUnplugged(); });
+}
+
+EngineEventData CaptureEngine::ReportInitialized(bool plugged)
+{
+    HRESULT status = TakeNextEventStatus(MF_CAPTURE_ENGINE_INITIALIZED);
+    if (condition_ == CameraCondition::denied) status = E_ACCESSDENIED;
+    if (!plugged) status = MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
+    return {MF_CAPTURE_ENGINE_INITIALIZED, status};
+}
+
+EngineEventData CaptureEngine::BeginPreview()
+{
+    HRESULT status = TakeNextEventStatus(MF_CAPTURE_ENGINE_PREVIEW_STARTED);
+    if (SUCCEEDED(status) && condition_ == CameraCondition::busy) {
+        // Another application streams from the camera: the start fails, then the engine gives up.
+        status = MF_E_HW_MFT_FAILED_START_STREAMING;
+        worker_.Post([] { return EngineEventData{MF_CAPTURE_ENGINE_ERROR, MF_E_HW_MFT_FAILED_START_STREAMING}; });
+    }
+    if (SUCCEEDED(status)) status = StartRendering();
+    return {MF_CAPTURE_ENGINE_PREVIEW_STARTED, status};
+}
+
+EngineEventData CaptureEngine::EndPreview()
+{
+    StopRendering();
+    return {MF_CAPTURE_ENGINE_PREVIEW_STOPPED, TakeNextEventStatus(MF_CAPTURE_ENGINE_PREVIEW_STOPPED)};
+}
+
+EngineEventData CaptureEngine::CapturePhoto()
+{
+    HRESULT status = TakeNextEventStatus(MF_CAPTURE_ENGINE_PHOTO_TAKEN);
+    if (SUCCEEDED(status)) status = WritePhoto();
+    return {MF_CAPTURE_ENGINE_PHOTO_TAKEN, status};
+}
+
+EngineEventData CaptureEngine::ReportUnplugged()
+{
+    StopRendering();
+    return {MF_CAPTURE_ENGINE_ERROR, MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED};
+}
+
+HRESULT CaptureEngine::StartRendering()
+{
+    ComPtr<IMFMediaType> deviceType;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
+        deviceType = source_->CurrentType();
+    }
+    RenderSettings settings;
+    HRESULT hr = ResolvePictureFormat(previewSink_->StreamType().Get(), deviceType.Get(), &settings.format);
+    if (FAILED(hr)) return hr;
+    // A device type may lack a subtype; the source then starts in its own.
+    if (FAILED(GetGUIDQuietly(deviceType.Get(), MF_MT_SUBTYPE, &settings.format.subtype))) {
+        settings.format.subtype = GUID_NULL;
+    }
+    settings.window = previewSink_->RenderHandle();
+    settings.frames = frames_.get();
+    hr = renderer_.Start(settings);
+    if (FAILED(hr)) return hr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    previewing_ = true;
+    return S_OK;
+}
+
+void CaptureEngine::StopRendering()
+{
+    renderer_.Stop();
+    std::lock_guard<std::mutex> lock(mutex_);
+    previewing_ = false;
+}
+
+HRESULT CaptureEngine::WritePhoto()
+{
+    ComPtr<IMFMediaType> deviceType;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
+        deviceType = source_->CurrentPhotoType();
+    }
+    const ComPtr<IMFMediaType> streamType = photoSink_->StreamType();
+    const ComPtr<IMFByteStream> output = photoSink_->Output();
+    if (!streamType || !output) return MF_E_INVALIDREQUEST;
+    FrameFormat format;
+    const HRESULT hr = ResolvePictureFormat(streamType.Get(), deviceType.Get(), &format);
+    if (FAILED(hr)) return hr;
+
+    // The photo shows the frame the preview shows now (the last one drawn), unless an earlier photo
+    // showed it: like a sensor, the camera delivers each frame once, so back-to-back photos differ.
+    const uint64_t frames = renderer_.FramesRendered();
+    const uint64_t frame = std::max(frames == 0 ? 0 : frames - 1, nextPhotoFrame_);
+    try {
+        photoPixels_.resize(static_cast<size_t>(format.width) * format.height);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    HRESULT written = frames_->Deliver({photoPixels_.data(), format.width, format.height, frame});
+    if (FAILED(written)) return written;
+    nextPhotoFrame_ = frame + 1;
+    ComPtr<IMFByteStream> writer;
+    written = CreatePhotoWriteStream(output.Get(), CurrentPhotoWriteMode(), writer.Put());
+    if (SUCCEEDED(written)) written = EncodeJpeg(photoPixels_.data(), format.width, format.height, writer.Get());
+    if (SUCCEEDED(written)) written = FinishPhotoWriteStream(writer.Get());
+    return written;
+}
+
+}  // namespace lumicap::virt
