@@ -115,6 +115,12 @@ HRESULT FillFormat(AttributeItems& items, const Format& format)
     if (SUCCEEDED(hr) && format.hasFrameRate) {
         hr = items.SetUINT64(MF_MT_FRAME_RATE, PackHalves(format.rateNumerator, format.rateDenominator));
     }
+    if (SUCCEEDED(hr) && format.hasRateRange) {
+        hr = items.SetUINT64(MF_MT_FRAME_RATE_RANGE_MIN, PackHalves(format.minRateNumerator, format.minRateDenominator));
+        if (SUCCEEDED(hr)) {
+            hr = items.SetUINT64(MF_MT_FRAME_RATE_RANGE_MAX, PackHalves(format.rateNumerator, format.rateDenominator));
+        }
+    }
     if (SUCCEEDED(hr) && format.hasPixelAspectRatio) hr = items.SetUINT64(MF_MT_PIXEL_ASPECT_RATIO, PackHalves(1, 1));
     if (SUCCEEDED(hr) && format.hasInterlaceMode) hr = items.SetUINT32(MF_MT_INTERLACE_MODE, kProgressive);
     if (SUCCEEDED(hr)) hr = items.SetUINT32(MF_MT_ALL_SAMPLES_INDEPENDENT, 1);
