@@ -222,6 +222,7 @@ void VideoStream::Stop()
         Ioctl(fd_.Get(), VIDIOC_REQBUFS, &request);
         buffersRequested_ = false;
     }
+    width_ = height_ = pixelFormat_ = bytesPerLine_ = sizeImage_ = 0;
 }
 
 void VideoStream::Close()

@@ -50,11 +50,14 @@ public:
 
     bool IsOpen() const { return static_cast<bool>(fd_); }
     bool IsStreaming() const { return streaming_; }
+    // What the driver agreed to; 0 when not streaming.
     uint32_t Width() const { return width_; }
     uint32_t Height() const { return height_; }
     uint32_t PixelFormat() const { return pixelFormat_; }
     uint32_t BytesPerLine() const { return bytesPerLine_; }
     uint32_t SizeImage() const { return sizeImage_; }
+    // Buffers the driver gave while streaming; Dequeued::index is below it.
+    size_t BufferCount() const { return buffers_.size(); }
 
 private:
     HRESULT SetFormat(uint32_t pixelFormat, uint32_t width, uint32_t height);
