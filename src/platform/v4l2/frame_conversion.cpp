@@ -9,8 +9,6 @@
 #include <libyuv/planar_functions.h>
 #include <libyuv/scale_argb.h>
 
-#include "platform/v4l2/jpeg_huffman.h"
-
 namespace lumicap::v4l2 {
 namespace {
 
@@ -167,16 +165,11 @@ private:
         return S_OK;
     }
 
+    // libjpeg-turbo falls back to the standard Huffman tables for a frame without DHT (a conversion
+    // test holds it to that), so frames are decoded as they came, without a copy.
     HRESULT ConvertJpeg(uint32_t* pixels, uint32_t width, uint32_t height) {
         const uint8_t* jpeg = frame_.data;
-        size_t size = frame_.size;
-        if (!HasHuffmanTables(jpeg, size)) {
-            const HRESULT hr = WithHuffmanTables(jpeg, size, &scratch_.jpeg_);
-            if (hr == E_OUTOFMEMORY) return hr;
-            if (FAILED(hr)) return E_FAIL;
-            jpeg = scratch_.jpeg_.data();
-            size = scratch_.jpeg_.size();
-        }
+        const size_t size = frame_.size;
         if (!scratch_.decoder_) {
             scratch_.decoder_.reset(tjInitDecompress());
             if (!scratch_.decoder_) return E_OUTOFMEMORY;

@@ -26,7 +26,6 @@ private:
 
     std::vector<uint32_t> unscaled_;  // the frame at its own size, before scaling
     std::vector<uint8_t> row_;        // one reordered YVYU row
-    std::vector<uint8_t> jpeg_;       // an MJPG frame with the standard Huffman tables added
     TurboJpegHandle decoder_;
 };
 
