@@ -17,9 +17,13 @@ constexpr uint32_t kBytesPerPixel = 4;
 // A YVYU pair (Y0 V Y1 U) reordered to YUY2 (Y0 U Y1 V), four pairs per 16-byte mask.
 constexpr uint8_t kYvyuToYuy2[16] = {0, 3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12, 15, 14, 13};
 
-bool IsJpeg(uint32_t fourcc) { return fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_JPEG; }
+bool IsJpeg(uint32_t fourcc)
+{
+    return fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_JPEG;
+}
 
-bool IsSupportedYuv(uint32_t fourcc) {
+bool IsSupportedYuv(uint32_t fourcc)
+{
     switch (fourcc) {
         case V4L2_PIX_FMT_YUYV:
         case V4L2_PIX_FMT_UYVY:
@@ -33,15 +37,20 @@ bool IsSupportedYuv(uint32_t fourcc) {
     }
 }
 
-bool IsValidSize(uint32_t width, uint32_t height) {
+bool IsValidSize(uint32_t width, uint32_t height)
+{
     return width != 0 && height != 0 && width <= kMaxFrameDimension && height <= kMaxFrameDimension;
 }
 
-uint32_t HalfUp(uint32_t value) { return value / 2 + value % 2; }
+uint32_t HalfUp(uint32_t value)
+{
+    return value / 2 + value % 2;
+}
 
 // The bytes the frame's layout needs: every plane's rows at their stride, the last row only as far as
 // its pixels reach. Zero when the stride is too small for a row.
-uint64_t RequiredBytes(const CapturedFrame& frame) {
+uint64_t RequiredBytes(const CapturedFrame& frame)
+{
     const uint64_t stride = frame.bytesPerLine;
     const uint64_t rows = frame.height;
     const uint64_t chromaRows = HalfUp(frame.height);
@@ -69,11 +78,13 @@ uint64_t RequiredBytes(const CapturedFrame& frame) {
     }
 }
 
-void ClearTopBytes(uint32_t* pixels, size_t count) {
+void ClearTopBytes(uint32_t* pixels, size_t count)
+{
     for (size_t i = 0; i < count; ++i) pixels[i] &= 0x00FFFFFFu;
 }
 
-HRESULT Grow(std::vector<uint32_t>* buffer, size_t count) {
+HRESULT Grow(std::vector<uint32_t>* buffer, size_t count)
+{
     try {
         if (buffer->size() < count) buffer->resize(count);
     } catch (const std::bad_alloc&) {
@@ -88,15 +99,17 @@ class FrameConverter {
 public:
     FrameConverter(const CapturedFrame& frame, ConversionScratch& scratch) : frame_(frame), scratch_(scratch) {}
 
-    HRESULT Convert(uint32_t* pixels, uint32_t width, uint32_t height) {
-        const HRESULT hr = IsJpeg(frame_.pixelFormat) ? ConvertJpeg(pixels, width, height)
-                                                      : ConvertYuv(pixels, width, height);
+    HRESULT Convert(uint32_t* pixels, uint32_t width, uint32_t height)
+    {
+        const HRESULT hr =
+            IsJpeg(frame_.pixelFormat) ? ConvertJpeg(pixels, width, height) : ConvertYuv(pixels, width, height);
         if (SUCCEEDED(hr)) ClearTopBytes(pixels, size_t{width} * height);
         return hr;
     }
 
 private:
-    HRESULT ConvertYuv(uint32_t* pixels, uint32_t width, uint32_t height) {
+    HRESULT ConvertYuv(uint32_t* pixels, uint32_t width, uint32_t height)
+    {
         if (!IsValidSize(frame_.width, frame_.height)) return E_INVALIDARG;
         if (uint64_t{frame_.bytesPerLine} * frame_.height > INT_MAX) return E_INVALIDARG;
         const uint64_t required = RequiredBytes(frame_);
@@ -108,7 +121,8 @@ private:
         return hr;
     }
 
-    HRESULT YuvToArgb(uint32_t* argb) {
+    HRESULT YuvToArgb(uint32_t* argb)
+    {
         const uint8_t* y = frame_.data;
         const int stride = static_cast<int>(frame_.bytesPerLine);
         const int w = static_cast<int>(frame_.width);
@@ -132,12 +146,12 @@ private:
                 result = libyuv::NV12ToARGB(y, stride, chroma, stride, dst, dstStride, w, h);
                 break;
             case V4L2_PIX_FMT_YUV420:
-                result = libyuv::I420ToARGB(y, stride, chroma, halfStride, secondChroma, halfStride, dst,
-                                            dstStride, w, h);
+                result =
+                    libyuv::I420ToARGB(y, stride, chroma, halfStride, secondChroma, halfStride, dst, dstStride, w, h);
                 break;
             case V4L2_PIX_FMT_YVU420:
-                result = libyuv::I420ToARGB(y, stride, secondChroma, halfStride, chroma, halfStride, dst,
-                                            dstStride, w, h);
+                result =
+                    libyuv::I420ToARGB(y, stride, secondChroma, halfStride, chroma, halfStride, dst, dstStride, w, h);
                 break;
             default:
                 return MF_E_INVALIDMEDIATYPE;
@@ -146,7 +160,8 @@ private:
     }
 
     // libyuv has no YVYU reader: each row is reordered to YUY2 in a one-row buffer and converted.
-    HRESULT YvyuToArgb(uint8_t* dst, int dstStride) {
+    HRESULT YvyuToArgb(uint8_t* dst, int dstStride)
+    {
         const int pairs = static_cast<int>(HalfUp(frame_.width));
         try {
             if (scratch_.row_.size() < size_t(pairs) * 4) scratch_.row_.resize(size_t(pairs) * 4);
@@ -167,7 +182,8 @@ private:
 
     // libjpeg-turbo falls back to the standard Huffman tables for a frame without DHT (a conversion
     // test holds it to that), so frames are decoded as they came, without a copy.
-    HRESULT ConvertJpeg(uint32_t* pixels, uint32_t width, uint32_t height) {
+    HRESULT ConvertJpeg(uint32_t* pixels, uint32_t width, uint32_t height)
+    {
         const uint8_t* jpeg = frame_.data;
         const size_t size = frame_.size;
         if (!scratch_.decoder_) {
@@ -193,20 +209,22 @@ private:
     }
 
     // A warning (premature end of data, corrupt entropy data) fails the frame rather than show garbage.
-    HRESULT Decode(const uint8_t* jpeg, size_t size, uint32_t* argb, uint32_t width, uint32_t height) {
+    HRESULT Decode(const uint8_t* jpeg, size_t size, uint32_t* argb, uint32_t width, uint32_t height)
+    {
         const int result = tjDecompress2(scratch_.decoder_.get(), jpeg, static_cast<unsigned long>(size),
                                          reinterpret_cast<uint8_t*>(argb), static_cast<int>(width),
-                                         static_cast<int>(width * kBytesPerPixel), static_cast<int>(height),
-                                         TJPF_BGRX, TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS);
+                                         static_cast<int>(width * kBytesPerPixel), static_cast<int>(height), TJPF_BGRX,
+                                         TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS);
         return result == 0 ? S_OK : E_FAIL;
     }
 
-    HRESULT Scale(uint32_t srcWidth, uint32_t srcHeight, uint32_t* pixels, uint32_t width, uint32_t height) {
-        const int result = libyuv::ARGBScale(
-            reinterpret_cast<const uint8_t*>(scratch_.unscaled_.data()), static_cast<int>(srcWidth * kBytesPerPixel),
-            static_cast<int>(srcWidth), static_cast<int>(srcHeight), reinterpret_cast<uint8_t*>(pixels),
-            static_cast<int>(width * kBytesPerPixel), static_cast<int>(width), static_cast<int>(height),
-            libyuv::kFilterBilinear);
+    HRESULT Scale(uint32_t srcWidth, uint32_t srcHeight, uint32_t* pixels, uint32_t width, uint32_t height)
+    {
+        const int result = libyuv::ARGBScale(reinterpret_cast<const uint8_t*>(scratch_.unscaled_.data()),
+                                             static_cast<int>(srcWidth * kBytesPerPixel), static_cast<int>(srcWidth),
+                                             static_cast<int>(srcHeight), reinterpret_cast<uint8_t*>(pixels),
+                                             static_cast<int>(width * kBytesPerPixel), static_cast<int>(width),
+                                             static_cast<int>(height), libyuv::kFilterBilinear);
         return result == 0 ? S_OK : E_FAIL;
     }
 
@@ -215,7 +233,8 @@ private:
 };
 
 HRESULT ConvertToRgb32(const CapturedFrame& frame, uint32_t* pixels, uint32_t width, uint32_t height,
-                       ConversionScratch& scratch) {
+                       ConversionScratch& scratch)
+{
     if (pixels == nullptr || frame.data == nullptr || frame.size == 0 || !IsValidSize(width, height)) {
         return E_INVALIDARG;
     }

@@ -12,7 +12,10 @@ namespace {
 constexpr int kPhotoQuality = 90;
 constexpr int kBytesPerPixel = 4;
 
-bool IsJpeg(uint32_t fourcc) { return fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_JPEG; }
+bool IsJpeg(uint32_t fourcc)
+{
+    return fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_JPEG;
+}
 
 }  // namespace
 
@@ -20,7 +23,8 @@ class PhotoEncoder {
 public:
     explicit PhotoEncoder(PhotoScratch& scratch) : scratch_(scratch) {}
 
-    HRESULT Encode(const CapturedFrame& frame, uint32_t width, uint32_t height, std::vector<uint8_t>* jpeg) {
+    HRESULT Encode(const CapturedFrame& frame, uint32_t width, uint32_t height, std::vector<uint8_t>* jpeg)
+    {
         if (IsJpeg(frame.pixelFormat) && frame.width == width && frame.height == height &&
             SUCCEEDED(WithHuffmanTables(frame.data, frame.size, jpeg))) {
             return S_OK;
@@ -30,7 +34,8 @@ public:
     }
 
 private:
-    HRESULT Convert(const CapturedFrame& frame, uint32_t width, uint32_t height) {
+    HRESULT Convert(const CapturedFrame& frame, uint32_t width, uint32_t height)
+    {
         if (width == 0 || height == 0 || width > kMaxFrameDimension || height > kMaxFrameDimension) {
             return E_INVALIDARG;
         }
@@ -43,7 +48,8 @@ private:
     }
 
     // Compresses straight into *jpeg, sized for the worst case so TurboJPEG never reallocates it.
-    HRESULT Compress(uint32_t width, uint32_t height, std::vector<uint8_t>* jpeg) {
+    HRESULT Compress(uint32_t width, uint32_t height, std::vector<uint8_t>* jpeg)
+    {
         if (!scratch_.encoder_) {
             scratch_.encoder_.reset(tjInitCompress());
             if (!scratch_.encoder_) return E_OUTOFMEMORY;
@@ -57,9 +63,9 @@ private:
         }
         unsigned char* out = jpeg->data();
         unsigned long outSize = static_cast<unsigned long>(jpeg->size());
-        const int result = tjCompress2(scratch_.encoder_.get(), reinterpret_cast<const uint8_t*>(scratch_.pixels_.data()),
-                                       w, w * kBytesPerPixel, h, TJPF_BGRX, &out, &outSize, TJSAMP_420,
-                                       kPhotoQuality, TJFLAG_NOREALLOC);
+        const int result =
+            tjCompress2(scratch_.encoder_.get(), reinterpret_cast<const uint8_t*>(scratch_.pixels_.data()), w,
+                        w * kBytesPerPixel, h, TJPF_BGRX, &out, &outSize, TJSAMP_420, kPhotoQuality, TJFLAG_NOREALLOC);
         if (result != 0 || out != jpeg->data()) {
             jpeg->clear();
             return E_FAIL;
@@ -72,7 +78,8 @@ private:
 };
 
 HRESULT EncodePhotoJpeg(const CapturedFrame& frame, uint32_t width, uint32_t height, PhotoScratch& scratch,
-                        std::vector<uint8_t>* jpeg) {
+                        std::vector<uint8_t>* jpeg)
+{
     if (jpeg == nullptr) return E_INVALIDARG;
     return PhotoEncoder(scratch).Encode(frame, width, height, jpeg);
 }
