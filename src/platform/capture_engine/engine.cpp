@@ -263,7 +263,13 @@ EngineEventData CaptureEngine::BeginPreview()
         status = MF_E_HW_MFT_FAILED_START_STREAMING;
         worker_.Post([] { return EngineEventData{MF_CAPTURE_ENGINE_ERROR, MF_E_HW_MFT_FAILED_START_STREAMING}; });
     }
-    if (SUCCEEDED(status)) status = StartRendering();
+    if (SUCCEEDED(status)) {
+        status = StartRendering();
+        // A device another program streams from refuses to start; the engine then gives up, as above.
+        if (status == MF_E_HW_MFT_FAILED_START_STREAMING) {
+            worker_.Post([] { return EngineEventData{MF_CAPTURE_ENGINE_ERROR, MF_E_HW_MFT_FAILED_START_STREAMING}; });
+        }
+    }
     return {MF_CAPTURE_ENGINE_PREVIEW_STARTED, status};
 }
 
@@ -331,6 +337,9 @@ HRESULT CaptureEngine::WritePhoto()
     FrameFormat format;
     const HRESULT hr = ResolvePictureFormat(streamType.Get(), deviceType.Get(), &format);
     if (FAILED(hr)) return hr;
+    if (FAILED(GetGUIDQuietly(deviceType.Get(), MF_MT_SUBTYPE, &format.subtype))) format.subtype = GUID_NULL;
+    const HRESULT own = WriteSourcePhoto(format, output.Get());
+    if (own != E_NOTIMPL) return own;
 
     // The photo shows the frame the preview shows now (the last one drawn), unless an earlier photo
     // showed it: like a sensor, the camera delivers each frame once, so back-to-back photos differ.
@@ -349,6 +358,17 @@ HRESULT CaptureEngine::WritePhoto()
     if (SUCCEEDED(written)) written = EncodeJpeg(photoPixels_.data(), format.width, format.height, writer.Get());
     if (SUCCEEDED(written)) written = FinishPhotoWriteStream(writer.Get());
     return written;
+}
+
+HRESULT CaptureEngine::WriteSourcePhoto(const FrameFormat& format, IMFByteStream* output)
+{
+    HRESULT hr = frames_->TakePhoto(format, &sourcePhoto_);
+    if (FAILED(hr)) return hr;
+    ComPtr<IMFByteStream> writer;
+    hr = CreatePhotoWriteStream(output, CurrentPhotoWriteMode(), writer.Put());
+    if (SUCCEEDED(hr)) hr = WriteAll(writer.Get(), sourcePhoto_.data(), sourcePhoto_.size());
+    if (SUCCEEDED(hr)) hr = FinishPhotoWriteStream(writer.Get());
+    return hr;
 }
 
 }  // namespace lumicap::virt

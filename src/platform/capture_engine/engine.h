@@ -67,6 +67,8 @@ private:
     EngineEventData ReportUnplugged();
     HRESULT StartRendering();
     HRESULT WritePhoto();
+    // The photo the frame source makes itself, written out; E_NOTIMPL when it makes none.
+    HRESULT WriteSourcePhoto(const FrameFormat& format, IMFByteStream* output);
     void StopRendering();
 
     ComPtr<PreviewSink> previewSink_;
@@ -76,6 +78,7 @@ private:
     // The frame a photo encodes; used only on the worker, and kept from one photo to the next so a
     // photo neither allocates nor faults in a whole frame.
     std::vector<uint32_t> photoPixels_;
+    std::vector<uint8_t> sourcePhoto_;  // likewise for a photo the source makes itself
     // The first frame no photo has shown yet (worker thread only).
     uint64_t nextPhotoFrame_ = 0;
 

@@ -65,7 +65,7 @@ void EngineRenderer::Run(RenderSettings settings)
         lock.unlock();
         const uint64_t frame = frames_.load(std::memory_order_relaxed);
         // A frame the source could not give is neither drawn nor counted.
-        if (SUCCEEDED(settings.frames->Deliver({pixels_.data(), format.width, format.height, frame}))) {
+        if (SUCCEEDED(settings.frames->Deliver({pixels_.data(), format.width, format.height, frame, true}))) {
             if (settings.window) PresentFrame(settings.window, pixels_.data(), format.width, format.height);
             frames_.store(frame + 1, std::memory_order_release);
         }

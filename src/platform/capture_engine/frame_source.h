@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace lumicap::virt {
 
@@ -18,12 +19,15 @@ struct FrameFormat {
     UINT32 rateDenominator = 1;
 };
 
-// A frame to fill: width x height pixels as 0x00RRGGBB, numbered from 0 by the engine.
+// A frame to fill: width x height pixels as 0x00RRGGBB, numbered from 0 by the engine. The preview
+// asks for fresh frames: a device-backed source waits (briefly) for one it has not delivered yet, so
+// the preview runs at the device's pace; photos take the latest.
 struct Frame {
     uint32_t* pixels = nullptr;
     UINT32 width = 0;
     UINT32 height = 0;
     uint64_t number = 0;
+    bool fresh = false;
 };
 
 class FrameSource {
@@ -39,6 +43,14 @@ public:
     // Fills the frame at its own size, already converted to 0x00RRGGBB. The preview and photos ask
     // from different threads, each with its own buffer; photos ask whether or not the preview runs.
     virtual HRESULT Deliver(const Frame& frame) = 0;
+    // A photo the source makes itself, as a JPEG of the format's size: a camera that compresses its
+    // frames hands them over as they are. E_NOTIMPL leaves the engine to encode a delivered frame.
+    virtual HRESULT TakePhoto(const FrameFormat& format, std::vector<uint8_t>* jpeg)
+    {
+        (void)format;
+        (void)jpeg;
+        return E_NOTIMPL;
+    }
 
     // Loss of the device: listeners hear of it once, on the thread that loses it, outside any lock
     // of the source. IsPresent is meant to be read after listening, so a loss is seen either way.

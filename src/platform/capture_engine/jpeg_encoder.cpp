@@ -2,6 +2,8 @@
 
 #include "jpeg_encoder.h"
 
+#include "photo_write_stream.h"
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -46,20 +48,6 @@ void OnError(j_common_ptr cinfo)
 }
 
 void OnMessage(j_common_ptr) {}
-
-HRESULT WriteAll(IMFByteStream* output, const BYTE* data, size_t size)
-{
-    while (size > 0) {
-        ULONG written = 0;
-        const HRESULT hr = output->Write(data, static_cast<ULONG>(size), &written);
-        if (FAILED(hr)) return hr;
-        // A stream that accepts nothing would loop for ever.
-        if (written == 0 || written > size) return E_FAIL;
-        data += written;
-        size -= written;
-    }
-    return S_OK;
-}
 
 void InitDestination(j_compress_ptr cinfo)
 {

@@ -203,4 +203,19 @@ HRESULT FinishPhotoWriteStream(IMFByteStream* stream)
     return ours->Finish();
 }
 
+HRESULT WriteAll(IMFByteStream* output, const BYTE* data, size_t size)
+{
+    constexpr size_t kMaxChunk = 64 * 1024;
+    while (size > 0) {
+        ULONG written = 0;
+        const HRESULT hr = output->Write(data, static_cast<ULONG>(std::min(size, kMaxChunk)), &written);
+        if (FAILED(hr)) return hr;
+        // A stream that accepts nothing would loop for ever.
+        if (written == 0 || written > size) return E_FAIL;
+        data += written;
+        size -= written;
+    }
+    return S_OK;
+}
+
 }  // namespace lumicap::virt

@@ -12,4 +12,8 @@ namespace lumicap::virt {
 HRESULT CreatePhotoWriteStream(IMFByteStream* output, PhotoWriteMode mode, IMFByteStream** stream);
 HRESULT FinishPhotoWriteStream(IMFByteStream* stream);
 
+// Writes all of data through IMFByteStream::Write, in chunks of at most 64 KiB; the first failure, or
+// E_FAIL from a stream that accepts nothing.
+HRESULT WriteAll(IMFByteStream* output, const BYTE* data, size_t size);
+
 }  // namespace lumicap::virt

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <new>
 #include <utility>
@@ -60,6 +61,15 @@ bool IsCaptureNode(const v4l2_capability& caps)
     return (node & V4L2_CAP_VIDEO_CAPTURE) != 0 && (node & V4L2_CAP_STREAMING) != 0;
 }
 
+// The device's name as the kernel shows it to everyone, for a node whose capabilities cannot be read.
+std::string SysfsName(const std::string& node)
+{
+    std::ifstream file("/sys/class/video4linux/" + node + "/name");
+    std::string name;
+    std::getline(file, name);
+    return name;
+}
+
 }  // namespace
 
 uint32_t NodeCapabilities(const v4l2_capability& caps)
@@ -92,9 +102,13 @@ std::vector<DeviceNode> ListCaptureNodes(const std::string& directory)
             std::string path = directory + "/" + entry.second;
             UniqueFd fd;
             v4l2_capability caps;
-            if (FAILED(OpenNode(path, &fd)) || !QueryCapabilities(fd.Get(), &caps) || !IsCaptureNode(caps)) {
+            const HRESULT opened = OpenNode(path, &fd);
+            if (opened == E_ACCESSDENIED) {
+                std::string name = SysfsName(entry.second);
+                if (!name.empty()) nodes.push_back({std::move(path), std::move(name), std::string(), false});
                 continue;
             }
+            if (FAILED(opened) || !QueryCapabilities(fd.Get(), &caps) || !IsCaptureNode(caps)) continue;
             nodes.push_back({std::move(path), FieldString(caps.card), FieldString(caps.bus_info)});
         }
         return nodes;

@@ -16,10 +16,13 @@ struct DeviceNode {
     std::string path;     // e.g. /dev/video0
     std::string card;     // the driver's name for the device, v4l2_capability::card
     std::string busInfo;  // stable per physical device, v4l2_capability::bus_info
+    // False for a node this process may not open (not in the video group): it is still listed, named
+    // as sysfs names it, so a host sees the camera and learns that access is denied when opening it.
+    bool accessible = true;
 };
 
 // The directory's videoN nodes in numeric order that capture single-planar frames by streaming
-// I/O; metadata, output and other nodes are left out. Each node is open only while it is queried.
+// I/O, and those this process may not open; metadata, output and other nodes are left out. Each node is open only while it is queried.
 // Empty when there are none, when the directory cannot be read, or when memory runs out.
 std::vector<DeviceNode> ListCaptureNodes(const std::string& directory = "/dev");
 
