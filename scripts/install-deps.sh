@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine that has only g++, cmake and
-# GoogleTest: the mingw-w64 cross compilers (posix threads), Wine, Xvfb, libjpeg, GoogleTest, Mono's
-# C# compiler with System.Windows.Forms (for the C# wrapper's test and the Windows Forms sample),
-# pkg-config (the Linux package test) and unzip (the Windows release archive's check).
+# GoogleTest: the mingw-w64 cross compilers (posix threads), Wine, Xvfb, libjpeg, libyuv and
+# TurboJPEG (the V4L2 build), GoogleTest, Mono's C# compiler with System.Windows.Forms (for the C#
+# wrapper's test and the Windows Forms sample), pkg-config (the Linux package test) and unzip (the
+# Windows release archive's check).
 # Idempotent: with everything present it changes nothing and prints one line. Run as root.
 set -euo pipefail
 
@@ -10,6 +11,8 @@ packages=(
     cmake
     libgtest-dev
     libjpeg-dev
+    libyuv-dev
+    libturbojpeg0-dev
     g++-mingw-w64-x86-64-posix
     g++-mingw-w64-i686-posix
     wine

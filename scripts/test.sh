@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Linux suites (plain, ASan+UBSan, TSan, each with the package,
-# pkg-config and C# tests), the demo end to end, the Windows DLLs with their host test under Wine, the
-# Windows window host and package, and the Windows release archive with its check. Installs what it
-# needs first. Exits non-zero on the first failure.
+# pkg-config and C# tests), the V4L2 build against the kernel's vivid cameras in a VM, the demo end
+# to end, the Windows DLLs with their host test under Wine, the Windows window host and package, and
+# the Windows release archive with its check. Installs what it needs first. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +17,9 @@ for preset in linux linux-asan linux-tsan; do
     cmake --build --preset "$preset"
     ctest --preset "$preset"
 done
+
+step "real cameras: the V4L2 build, its device suites in a VM against vivid"
+bash scripts/v4l2-tests.sh
 
 step "benchmarks, short run (goals are judged by reading the table)"; bash scripts/bench.sh --short
 

@@ -7,8 +7,8 @@
 # The VM boots Debian's current kernel (linux-image-amd64's dependency, downloaded once and kept
 # under build/v4l2-vm/) from an initramfs that loads vivid and the 9p modules, sees the host's
 # files read-only at the same paths (build/ read-write; /tmp and /run are its own), has its own
-# /dev, /proc and /sys, and runs COMMAND from the repository root. With no COMMAND it lists the
-# cameras and the first one's formats.
+# /dev, /proc and /sys, and runs COMMAND from the repository root. With no COMMAND it runs the V4L2
+# device suites of build/linux-v4l2 (tests/v4l2/run_device_suites.sh).
 #
 # Environment:
 #   LUMICAP_VM_TIMEOUT  seconds the VM may run before it is stopped (default 600)
@@ -21,7 +21,7 @@
 set -euo pipefail
 
 # What runs when no command is given.
-default_command=(sh -c 'v4l2-ctl --list-devices && v4l2-ctl -d /dev/video0 --list-formats-ext')
+default_command=(sh tests/v4l2/run_device_suites.sh)
 
 # The guest's modules, each loaded after its dependencies, with its parameters.
 modules=(

@@ -1,0 +1,21 @@
+#!/bin/sh
+# Runs the V4L2 device suites of a build, inside the VM (scripts/v4l2-vm.sh runs this by default).
+# Each suite starts with vivid drawing its text again (the default), whatever the last one set.
+#   tests/v4l2/run_device_suites.sh [BUILD_DIR]   (default build/linux-v4l2)
+set -eu
+build=${1:-build/linux-v4l2}
+status=0
+for suite in lumicap_v4l2_device_tests lumicap_v4l2_exports_tests; do
+    program="$build/tests/v4l2/$suite"
+    if [ ! -x "$program" ]; then
+        echo "run_device_suites: $program is not built" >&2
+        status=1
+        continue
+    fi
+    for node in /dev/video0 /dev/video4; do
+        v4l2-ctl -d "$node" -c osd_text_mode=0 >/dev/null 2>&1 || true
+    done
+    echo "== $suite"
+    "$program" || status=1
+done
+exit $status
