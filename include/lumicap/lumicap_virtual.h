@@ -78,7 +78,7 @@ LUMICAP_VIRTUAL_API INT32 WINAPI LumicapVirtualRemoveCamera(LPCWSTR friendlyName
  * every call from now on when nth is 0. Operations are named after the call, for example
  * "MFEnumDeviceSources", "IMFCaptureEngine::Initialize", "IMFCaptureEngine::TakePhoto",
  * "IMFCapturePhotoSink::SetOutputByteStream" or "IMFMediaType::GetUINT64" (the full list is in
- * src/platform/virtual/operation_names.h). "CreateEventW" can be made to fail only off Windows: the
+ * src/platform/control/operation_names.h). "CreateEventW" can be made to fail only off Windows: the
  * Windows build creates its event objects with the system's own CreateEventW, where no failure can
  * be injected. The newest rule for a name wins.
  * Returns S_OK; E_POINTER for a null name; E_INVALIDARG for a name the platform does not count or a
