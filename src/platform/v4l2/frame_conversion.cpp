@@ -3,6 +3,7 @@
 #include <linux/videodev2.h>
 
 #include <climits>
+#include <cstring>
 #include <new>
 
 #include <libyuv/convert_argb.h>
@@ -78,9 +79,20 @@ uint64_t RequiredBytes(const CapturedFrame& frame)
     }
 }
 
+// Four pixels at a time (GCC's and Clang's vector extension): a plain loop is not vectorised at -O2
+// and cost more than the conversion itself.
 void ClearTopBytes(uint32_t* pixels, size_t count)
 {
-    for (size_t i = 0; i < count; ++i) pixels[i] &= 0x00FFFFFFu;
+    using Pixels4 = uint32_t __attribute__((vector_size(16)));
+    constexpr Pixels4 kColour = {0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu};
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        Pixels4 four;
+        std::memcpy(&four, pixels + i, sizeof four);
+        four &= kColour;
+        std::memcpy(pixels + i, &four, sizeof four);
+    }
+    for (; i < count; ++i) pixels[i] &= 0x00FFFFFFu;
 }
 
 HRESULT Grow(std::vector<uint32_t>* buffer, size_t count)
