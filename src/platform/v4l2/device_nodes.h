@@ -22,7 +22,8 @@ struct DeviceNode {
 };
 
 // The directory's videoN nodes in numeric order that capture single-planar frames by streaming
-// I/O, and those this process may not open; metadata, output and other nodes are left out. Each node is open only while it is queried.
+// I/O, and those this process may not open; metadata, output and other nodes are left out. Each
+// node is open only while it is queried.
 // Empty when there are none, when the directory cannot be read, or when memory runs out.
 std::vector<DeviceNode> ListCaptureNodes(const std::string& directory = "/dev");
 

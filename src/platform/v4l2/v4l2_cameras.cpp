@@ -11,14 +11,24 @@
 namespace lumicap::virt {
 namespace {
 
+// The bytes of the UTF-8 sequence a lead byte starts; 0 for a byte that starts none.
+size_t SequenceLength(unsigned char lead)
+{
+    if (lead < 0x80) return 1;
+    if ((lead >> 5) == 0x6) return 2;
+    if ((lead >> 4) == 0xE) return 3;
+    if ((lead >> 3) == 0x1E) return 4;
+    return 0;
+}
+
 // UTF-16 of the driver's UTF-8 text; a malformed sequence becomes U+FFFD.
 WideString Widen(const std::string& text)
 {
     WideString wide;
     for (size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-        uint32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        const size_t length = SequenceLength(lead);
+        uint32_t code = length == 1 ? lead : lead & (0xFFu >> (length + 1));
         bool valid = length != 0 && i + length <= text.size();
         for (size_t k = 1; valid && k < length; ++k) {
             const auto next = static_cast<unsigned char>(text[i + k]);
