@@ -6,7 +6,8 @@
 #
 # The VM boots Debian's current kernel (linux-image-amd64's dependency, downloaded once and kept
 # under build/v4l2-vm/) from an initramfs that loads vivid and the 9p modules, sees the host's
-# files read-only at the same paths (build/ read-write; /tmp and /run are its own), has its own
+# files read-only at the same paths (build/ read-write; /tmp and /run are its own, though a
+# repository checked out there is still seen), has its own
 # /dev, /proc and /sys, and runs COMMAND from the repository root. With no COMMAND it runs the V4L2
 # device suites of build/linux-v4l2 (tests/v4l2/run_device_suites.sh).
 #
@@ -190,14 +191,18 @@ done </modules/order
 mkdir -p /host
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,cache=loose,ro hostroot /host ||
     fail "cannot mount the host's files"
-mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 build "/host$repo/build" ||
-    fail "cannot mount $repo/build"
 for dir in /dev /proc /sys; do
     mount -o rbind "$dir" "/host$dir" || fail "cannot bind $dir"
 done
 for dir in /tmp /run; do
     mount -t tmpfs tmpfs "/host$dir" || fail "cannot mount $dir"
 done
+# The repository on its own share, so it is there even when it lies under /tmp or /run.
+mkdir -p "/host$repo"
+mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,cache=loose,ro repo "/host$repo" ||
+    fail "cannot mount $repo"
+mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 build "/host$repo/build" ||
+    fail "cannot mount $repo/build"
 cp /command /host/tmp/lumicap-vm-command
 
 # Raw output: the command's bytes reach the host unchanged.
@@ -283,6 +288,7 @@ main() {
         -kernel "$kernel" -initrd "$work/initramfs.cpio" \
         -append "console=ttyS0 quiet panic=1" \
         -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
+        -virtfs "local,path=$root,mount_tag=repo,security_model=none,readonly=on,multidevs=remap" \
         -virtfs "local,path=$root/build,mount_tag=build,security_model=none,multidevs=remap" \
         -serial "file:$console_log" -chardev stdio,id=output -serial chardev:output \
         </dev/null || status=$?
