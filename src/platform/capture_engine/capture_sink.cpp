@@ -11,36 +11,16 @@ bool IsVideoStream(DWORD stream)
            stream == MF_CAPTURE_ENGINE_PREFERRED_SOURCE_STREAM_FOR_PHOTO;
 }
 
+// Asking for IMFCaptureSink or the sink's own interface is an operation a fault can be injected into.
 template <typename Derived, typename Interface>
 HRESULT CaptureSink<Derived, Interface>::QueryInterface(REFIID iid, void** object)
 {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown) {
-        *object = static_cast<IUnknown*>(this);
-    } else if (iid == IID_IMFCaptureSink || iid == ownInterface_) {
+    if (object && (iid == IID_IMFCaptureSink || iid == ownInterface_)) {
+        *object = nullptr;
         const HRESULT hr = CheckFault(operation::kSinkQueryInterface);
         if (FAILED(hr)) return hr;
-        *object = static_cast<Interface*>(this);
-    } else {
-        return E_NOINTERFACE;
     }
-    AddRef();
-    return S_OK;
-}
-
-template <typename Derived, typename Interface>
-ULONG CaptureSink<Derived, Interface>::AddRef()
-{
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-template <typename Derived, typename Interface>
-ULONG CaptureSink<Derived, Interface>::Release()
-{
-    const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (remaining == 0) delete static_cast<Derived*>(this);
-    return remaining;
+    return VirtualComObject<Derived, Interface>::QueryInterface(iid, object);
 }
 
 template <typename Derived, typename Interface>

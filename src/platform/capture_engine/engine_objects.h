@@ -60,14 +60,13 @@ private:
     ComPtr<IMFMediaType> current_[2];
 };
 
-// What the preview and photo sinks share: their reference count, QueryInterface for IUnknown,
-// IMFCaptureSink and their own interface, the IMFCaptureSink calls and the streams added to them.
+// What the preview and photo sinks share: QueryInterface for IUnknown, IMFCaptureSink and their own
+// interface (the last two counted as a fault operation), the IMFCaptureSink calls and the streams
+// added to them.
 template <typename Derived, typename Interface>
-class CaptureSink : public Interface {
+class CaptureSink : public VirtualComObject<Derived, Interface> {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE GetOutputMediaType(DWORD sinkStream, IMFMediaType** mediaType) override;
     HRESULT STDMETHODCALLTYPE GetService(DWORD sinkStream, REFGUID service, REFIID iid, IUnknown** object) override;
@@ -85,14 +84,12 @@ protected:
         : ownInterface_(ownInterface), addStreamOperation_(addStreamOperation)
     {
     }
-    ~CaptureSink() = default;
+    ~CaptureSink() override = default;
 
     mutable std::mutex mutex_;
     std::vector<SinkStream> streams_;
 
 private:
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
     const IID ownInterface_;
     const char* const addStreamOperation_;
 };
@@ -101,6 +98,7 @@ private:
 class PreviewSink final : public CaptureSink<PreviewSink, IMFCapturePreviewSink> {
 public:
     static HRESULT Create(PreviewSink** sink);
+    static const QITAB* Interfaces();
 
     HRESULT STDMETHODCALLTYPE RemoveAllStreams() override;
 
@@ -123,7 +121,7 @@ public:
 private:
     friend class CaptureSink<PreviewSink, IMFCapturePreviewSink>;
     PreviewSink() : CaptureSink(IID_IMFCapturePreviewSink, operation::kPreviewAddStream) {}
-    ~PreviewSink() = default;
+    ~PreviewSink() override = default;
 
     HANDLE renderHandle_ = nullptr;
 };
@@ -132,6 +130,7 @@ private:
 class PhotoSink final : public CaptureSink<PhotoSink, IMFCapturePhotoSink> {
 public:
     static HRESULT Create(PhotoSink** sink);
+    static const QITAB* Interfaces();
 
     HRESULT STDMETHODCALLTYPE RemoveAllStreams() override;
 
@@ -150,7 +149,7 @@ public:
 private:
     friend class CaptureSink<PhotoSink, IMFCapturePhotoSink>;
     PhotoSink() : CaptureSink(IID_IMFCapturePhotoSink, operation::kPhotoAddStream) {}
-    ~PhotoSink() = default;
+    ~PhotoSink() override = default;
 
     ComPtr<IMFByteStream> output_;
     unsigned removeAllStreamsCalls_ = 0;

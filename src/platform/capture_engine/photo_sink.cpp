@@ -10,6 +10,12 @@ HRESULT PhotoSink::Create(PhotoSink** sink)
     return *sink ? S_OK : E_OUTOFMEMORY;
 }
 
+const QITAB* PhotoSink::Interfaces()
+{
+    static const QITAB table[] = {QITABENT(PhotoSink, IMFCapturePhotoSink), QITABENT(PhotoSink, IMFCaptureSink), {nullptr, 0}};
+    return table;
+}
+
 HRESULT PhotoSink::RemoveAllStreams()
 {
     const HRESULT hr = CheckFault(operation::kPhotoRemoveAllStreams);

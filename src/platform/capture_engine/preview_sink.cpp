@@ -11,6 +11,12 @@ HRESULT PreviewSink::Create(PreviewSink** sink)
     return *sink ? S_OK : E_OUTOFMEMORY;
 }
 
+const QITAB* PreviewSink::Interfaces()
+{
+    static const QITAB table[] = {QITABENT(PreviewSink, IMFCapturePreviewSink), QITABENT(PreviewSink, IMFCaptureSink), {nullptr, 0}};
+    return table;
+}
+
 HRESULT PreviewSink::RemoveAllStreams()
 {
     std::vector<SinkStream> removed;

@@ -12,9 +12,21 @@ namespace {
 // IMFActivate, so the platform can find the camera behind one.
 constexpr GUID IID_IVirtualActivate = {0x9d3e61a4, 0x7b2c, 0x4e58, {0xa0, 0xf1, 0x3c, 0x6b, 0x8d, 0x2e, 0x4f, 0x17}};
 
-class Activation final : public AttributeStore<IMFActivate> {
+class Activation final : public AttributeStore<Activation, IMFActivate> {
 public:
     explicit Activation(std::shared_ptr<CameraRecord> camera) : camera_(std::move(camera)) {}
+
+    static const QITAB* Interfaces()
+    {
+        static const QITAB table[] = {
+            QITABENT(Activation, IMFActivate),
+            QITABENT(Activation, IMFAttributes),
+            {&IID_IVirtualAttributes, OFFSETOFCLASS(IVirtualAttributes, Activation)},
+            {&IID_IVirtualActivate, OFFSETOFCLASS(IMFActivate, Activation)},
+            {nullptr, 0},
+        };
+        return table;
+    }
 
     const std::shared_ptr<CameraRecord>& Camera() const { return camera_; }
 
@@ -33,12 +45,6 @@ public:
     HRESULT STDMETHODCALLTYPE DetachObject() override
     {
         return Checked("DetachObject", [] { return S_OK; });
-    }
-
-protected:
-    void* QueryOther(REFIID iid) override
-    {
-        return iid == IID_IVirtualActivate ? static_cast<IMFActivate*>(this) : nullptr;
     }
 
 private:

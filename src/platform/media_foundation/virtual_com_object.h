@@ -9,11 +9,11 @@
 
 namespace lumicap::virt {
 
-// Derived implements Interface and gives the table of what it answers as
-// `static const QITAB* Interfaces()` (QITABENT rows, the first also answering IUnknown). Objects are
-// made with a count of one and delete themselves on their last Release.
-template <typename Derived, typename Interface>
-class VirtualComObject : public Interface {
+// Derived implements Interface (and any Others it also derives from) and gives the table of what it
+// answers as `static const QITAB* Interfaces()` (QITABENT rows, the first also answering IUnknown).
+// Objects are made with a count of one and delete themselves on their last Release.
+template <typename Derived, typename Interface, typename... Others>
+class VirtualComObject : public Interface, public Others... {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
