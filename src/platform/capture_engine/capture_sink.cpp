@@ -1,4 +1,5 @@
 #include "engine_objects.h"
+#include "platform/no_throw.h"
 
 #include <new>
 
@@ -46,11 +47,8 @@ HRESULT CaptureSink<Derived, Interface>::AddStream(DWORD sourceStream, IMFMediaT
     const HRESULT accepted = Derived::CheckStreamType(mediaType);
     if (FAILED(accepted)) return accepted;
     std::lock_guard<std::mutex> lock(mutex_);
-    try {
-        streams_.push_back(SinkStream{sourceStream, ComPtr<IMFMediaType>::Share(mediaType)});
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    const HRESULT added = PushBackNoThrow(streams_, SinkStream{sourceStream, ComPtr<IMFMediaType>::Share(mediaType)});
+    if (FAILED(added)) return added;
     if (sinkStream) *sinkStream = static_cast<DWORD>(streams_.size() - 1);
     return S_OK;
 }

@@ -1,4 +1,5 @@
 #include "engine_registry.h"
+#include "platform/no_throw.h"
 
 #include "engine.h"
 #include "platform/no_destructor.h"
@@ -28,13 +29,10 @@ HRESULT RegisterEngine(CaptureEngine* engine)
 {
     Registry& registry = Engines();
     std::lock_guard<std::mutex> lock(registry.mutex);
-    try {
+    return NoThrow([&] {
         registry.engines.push_back(engine);
         registry.newest = engine;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+    });
 }
 
 void UnregisterEngine(CaptureEngine* engine)

@@ -1,6 +1,7 @@
 #ifndef _WIN32
 
 #include "jpeg_encoder.h"
+#include "platform/no_throw.h"
 
 #include "photo_write_stream.h"
 
@@ -144,11 +145,8 @@ HRESULT EncodeJpeg(const uint32_t* pixels, UINT32 width, UINT32 height, IMFByteS
         return E_INVALIDARG;
     }
     std::vector<JOCTET> buffer;
-    try {
-        buffer.resize(kChunkSize);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    const HRESULT hr = ResizeNoThrow(buffer, kChunkSize);
+    if (FAILED(hr)) return hr;
     return Compress(pixels, width, height, output, buffer.data());
 }
 

@@ -1,6 +1,7 @@
 #ifdef _WIN32
 
 #include "jpeg_encoder.h"
+#include "platform/no_throw.h"
 #include "platform/com_ptr.h"
 #include "platform/media_foundation/virtual_com_object.h"
 
@@ -133,11 +134,8 @@ HRESULT WriteRows(IWICBitmapFrameEncode* frame, const uint32_t* pixels, UINT32 w
 {
     const UINT stride = width * 3;
     std::vector<BYTE> band;
-    try {
-        band.resize(static_cast<size_t>(stride) * std::min<UINT>(kRowsPerWrite, height));
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    const HRESULT hr = ResizeNoThrow(band, static_cast<size_t>(stride) * std::min<UINT>(kRowsPerWrite, height));
+    if (FAILED(hr)) return hr;
     for (UINT32 top = 0; top < height; top += kRowsPerWrite) {
         const UINT rows = std::min<UINT>(kRowsPerWrite, height - top);
         BYTE* out = band.data();

@@ -1,5 +1,6 @@
 // Counting of platform operations and the faults injected into them.
 #include "faults.h"
+#include "platform/no_throw.h"
 
 #include "platform/no_destructor.h"
 
@@ -169,13 +170,11 @@ const bool g_createEventHookInstalled = [] {
 
 HRESULT CheckFault(const char* operation, DWORD* lastError)
 {
-    try {
+    return NoThrow([&]() -> HRESULT {
         const Outcome outcome = Registry().Count(operation);
         if (FAILED(outcome.hr) && lastError) *lastError = outcome.lastError;
         return outcome.hr;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 void FailOperation(const std::string& operation, HRESULT hr, unsigned nth, DWORD lastError)

@@ -54,17 +54,11 @@ private:
 HRESULT FillDeviceAttributes(AttributeItems& items, const virt::Camera& camera)
 {
     HRESULT hr = items.SetGUID(MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE, MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_GUID);
-    try {
-        if (SUCCEEDED(hr) && camera.hasFriendlyName) {
-            const WideString name(camera.friendlyName.begin(), camera.friendlyName.end());
-            hr = items.SetString(MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME, name.c_str());
-        }
-        if (SUCCEEDED(hr) && camera.hasSymbolicLink) {
-            const WideString link(camera.symbolicLink.begin(), camera.symbolicLink.end());
-            hr = items.SetString(MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_SYMBOLIC_LINK, link.c_str());
-        }
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+    if (SUCCEEDED(hr) && camera.hasFriendlyName) {
+        hr = items.SetString(MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME, camera.friendlyName.c_str());
+    }
+    if (SUCCEEDED(hr) && camera.hasSymbolicLink) {
+        hr = items.SetString(MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_SYMBOLIC_LINK, camera.symbolicLink.c_str());
     }
     if (SUCCEEDED(hr) && camera.hasCategory) {
         hr = items.SetGUID(MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_CATEGORY, camera.category);

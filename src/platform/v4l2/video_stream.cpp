@@ -1,4 +1,5 @@
 #include "platform/v4l2/video_stream.h"
+#include "platform/no_throw.h"
 
 #include "platform/v4l2/device_ioctl.h"
 #include "platform/v4l2/device_nodes.h"
@@ -124,12 +125,11 @@ HRESULT VideoStream::MapBuffers()
     if (!Ioctl(fd_.Get(), VIDIOC_REQBUFS, &request)) return DeviceError(errno, DeviceStep::buffers);
     buffersRequested_ = true;
     if (request.count == 0) return E_OUTOFMEMORY;
-    try {
+    const HRESULT hr = NoThrow([&] {
         buffers_.reserve(request.count);
         queued_.assign(request.count, false);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
+    if (FAILED(hr)) return hr;
     for (uint32_t index = 0; index < request.count; ++index) {
         v4l2_buffer buffer = MmapBuffer(index);
         if (!Ioctl(fd_.Get(), VIDIOC_QUERYBUF, &buffer)) return DeviceError(errno, DeviceStep::buffers);
