@@ -1,5 +1,6 @@
 // The shared registries and each thread's message queue.
 #include "platform/portable/portable_state.h"
+#include "platform/no_throw.h"
 
 #include "platform/no_destructor.h"
 
@@ -31,13 +32,12 @@ SharedState& State()
 const std::shared_ptr<ThreadQueue>& CurrentThreadQueue()
 {
     if (!t_slot.queue) {
-        try {
+        const HRESULT hr = lumicap::NoThrow([] {
             auto queue = std::make_shared<ThreadQueue>();
             queue->threadId = GetCurrentThreadId();
             t_slot.queue = std::move(queue);
-        } catch (const std::bad_alloc&) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        }
+        });
+        if (FAILED(hr)) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     }
     return t_slot.queue;
 }
