@@ -12,6 +12,13 @@ bool IsVideoStream(DWORD stream)
            stream == MF_CAPTURE_ENGINE_PREFERRED_SOURCE_STREAM_FOR_PHOTO;
 }
 
+template <typename Derived, typename Interface>
+HRESULT CaptureSink<Derived, Interface>::Create(Derived** sink)
+{
+    *sink = new (std::nothrow) Derived();
+    return *sink ? S_OK : E_OUTOFMEMORY;
+}
+
 // Asking for IMFCaptureSink or the sink's own interface is an operation a fault can be injected into.
 template <typename Derived, typename Interface>
 HRESULT CaptureSink<Derived, Interface>::QueryInterface(REFIID iid, void** object)

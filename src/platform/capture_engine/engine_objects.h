@@ -66,6 +66,8 @@ private:
 template <typename Derived, typename Interface>
 class CaptureSink : public VirtualComObject<Derived, Interface> {
 public:
+    static HRESULT Create(Derived** sink);
+
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
 
     HRESULT STDMETHODCALLTYPE GetOutputMediaType(DWORD sinkStream, IMFMediaType** mediaType) override;
@@ -97,7 +99,6 @@ private:
 // IMFCapturePreviewSink: where the preview goes and at which media type.
 class PreviewSink final : public CaptureSink<PreviewSink, IMFCapturePreviewSink> {
 public:
-    static HRESULT Create(PreviewSink** sink);
     static const QITAB* Interfaces();
 
     HRESULT STDMETHODCALLTYPE RemoveAllStreams() override;
@@ -129,7 +130,6 @@ private:
 // IMFCapturePhotoSink: the photo's media type and the byte stream the JPEG goes to.
 class PhotoSink final : public CaptureSink<PhotoSink, IMFCapturePhotoSink> {
 public:
-    static HRESULT Create(PhotoSink** sink);
     static const QITAB* Interfaces();
 
     HRESULT STDMETHODCALLTYPE RemoveAllStreams() override;

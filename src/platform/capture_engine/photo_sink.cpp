@@ -1,18 +1,14 @@
 #include "engine_objects.h"
 
-#include <new>
-
 namespace lumicap::virt {
-
-HRESULT PhotoSink::Create(PhotoSink** sink)
-{
-    *sink = new (std::nothrow) PhotoSink();
-    return *sink ? S_OK : E_OUTOFMEMORY;
-}
 
 const QITAB* PhotoSink::Interfaces()
 {
-    static const QITAB table[] = {QITABENT(PhotoSink, IMFCapturePhotoSink), QITABENT(PhotoSink, IMFCaptureSink), {nullptr, 0}};
+    static const QITAB table[] = {
+        QITABENT(PhotoSink, IMFCapturePhotoSink),
+        QITABENT(PhotoSink, IMFCaptureSink),
+        {nullptr, 0},
+    };
     return table;
 }
 

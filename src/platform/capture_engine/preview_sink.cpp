@@ -1,19 +1,15 @@
 #include "engine_objects.h"
 #include "platform/media_foundation/media_type.h"
 
-#include <new>
-
 namespace lumicap::virt {
-
-HRESULT PreviewSink::Create(PreviewSink** sink)
-{
-    *sink = new (std::nothrow) PreviewSink();
-    return *sink ? S_OK : E_OUTOFMEMORY;
-}
 
 const QITAB* PreviewSink::Interfaces()
 {
-    static const QITAB table[] = {QITABENT(PreviewSink, IMFCapturePreviewSink), QITABENT(PreviewSink, IMFCaptureSink), {nullptr, 0}};
+    static const QITAB table[] = {
+        QITABENT(PreviewSink, IMFCapturePreviewSink),
+        QITABENT(PreviewSink, IMFCaptureSink),
+        {nullptr, 0},
+    };
     return table;
 }
 
