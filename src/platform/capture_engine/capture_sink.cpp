@@ -1,4 +1,5 @@
 #include "engine_objects.h"
+
 #include "platform/no_throw.h"
 
 #include <new>

@@ -1,5 +1,4 @@
 #include "engine.h"
-#include "platform/no_throw.h"
 
 #include "camera_backend.h"
 #include "engine_picture.h"
@@ -8,6 +7,7 @@
 #include "photo_write_stream.h"
 #include "platform/media_foundation/media_event.h"
 #include "platform/media_foundation/media_type.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
 #include <new>

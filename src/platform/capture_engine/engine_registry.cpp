@@ -1,11 +1,10 @@
 #include "engine_registry.h"
-#include "platform/no_throw.h"
 
 #include "engine.h"
 #include "platform/no_destructor.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
-#include <new>
 #include <vector>
 
 namespace lumicap::virt {

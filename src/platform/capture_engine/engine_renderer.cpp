@@ -1,7 +1,7 @@
 #include "engine_renderer.h"
-#include "platform/no_throw.h"
 
 #include "frame_presenter.h"
+#include "platform/no_throw.h"
 
 #include <chrono>
 #include <cmath>

@@ -1,8 +1,7 @@
 #include "engine_worker.h"
-#include "platform/no_throw.h"
 
 #include "platform/control/engine_control.h"
-
+#include "platform/no_throw.h"
 
 #include <chrono>
 

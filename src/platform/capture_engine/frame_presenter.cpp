@@ -1,14 +1,13 @@
 #include "frame_presenter.h"
-#include "platform/no_throw.h"
 
 #ifdef _WIN32
 #include "platform/no_destructor.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <vector>
 #endif
 

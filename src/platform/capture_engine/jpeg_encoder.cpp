@@ -1,14 +1,13 @@
 #ifndef _WIN32
 
 #include "jpeg_encoder.h"
-#include "platform/no_throw.h"
 
 #include "photo_write_stream.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
-#include <new>
 #include <vector>
 
 // The portable Win32 subset already defines INT32; this keeps libjpeg from defining it again.

@@ -1,9 +1,9 @@
 #ifdef _WIN32
 
 #include "jpeg_encoder.h"
-#include "platform/no_throw.h"
 #include "platform/com_ptr.h"
 #include "platform/media_foundation/virtual_com_object.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
 #include <new>

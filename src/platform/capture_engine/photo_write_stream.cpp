@@ -1,7 +1,7 @@
 #include "photo_write_stream.h"
-#include "platform/no_throw.h"
 
 #include "platform/media_foundation/virtual_com_object.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,8 +1,8 @@
 // Counting of platform operations and the faults injected into them.
 #include "faults.h"
-#include "platform/no_throw.h"
 
 #include "platform/no_destructor.h"
+#include "platform/no_throw.h"
 
 #ifndef _WIN32
 #include "platform/portable/portable_hooks.h"
@@ -10,7 +10,6 @@
 
 #include <mutex>
 #include <map>
-#include <new>
 
 namespace lumicap::virt {
 namespace {

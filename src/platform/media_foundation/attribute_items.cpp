@@ -1,12 +1,11 @@
 // The typed item storage shared by every virtual attribute store.
 #include "attribute_items.h"
-#include "platform/no_throw.h"
 
 #include "attribute_store.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace lumicap::virt {
 namespace {

@@ -1,10 +1,8 @@
 // MFEnumDeviceSources: an activation object per plugged camera.
 #include "activation.h"
-#include "platform/no_throw.h"
 #include "media_type.h"
 #include "platform/capture_engine/camera_backend.h"
-
-#include <new>
+#include "platform/no_throw.h"
 
 namespace lumicap::virt {
 namespace {

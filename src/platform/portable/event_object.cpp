@@ -4,7 +4,6 @@
 #include "platform/portable/portable_state.h"
 
 #include <atomic>
-#include <new>
 
 using lumicap::portable::detail::EventObject;
 using lumicap::portable::detail::FindEvent;

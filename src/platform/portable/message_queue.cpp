@@ -1,9 +1,9 @@
 // Posted messages: any thread posts, the owning thread peeks or gets, first in first out.
 #include "platform/portable/portable_state.h"
+
 #include "platform/no_throw.h"
 
 #include <chrono>
-#include <new>
 
 using lumicap::portable::detail::CurrentThreadQueue;
 using lumicap::portable::detail::FindWindow;

@@ -1,9 +1,9 @@
 // Message windows: ids in a registry, each owned by the thread that made it.
 #include "platform/portable/portable_state.h"
+
 #include "platform/no_throw.h"
 
 #include <algorithm>
-#include <new>
 #include <unistd.h>
 
 using lumicap::portable::detail::CurrentThreadQueue;

@@ -1,10 +1,8 @@
 // The shared registries and each thread's message queue.
 #include "platform/portable/portable_state.h"
-#include "platform/no_throw.h"
 
 #include "platform/no_destructor.h"
-
-#include <new>
+#include "platform/no_throw.h"
 
 namespace lumicap::portable::detail {
 

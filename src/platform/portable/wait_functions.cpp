@@ -1,11 +1,11 @@
 // WaitForSingleObject and MsgWaitForMultipleObjects: sleeping until an event is signalled, a message
 // arrives for the calling thread, or the time runs out.
 #include "platform/portable/portable_state.h"
+
 #include "platform/no_throw.h"
 
 #include <array>
 #include <chrono>
-#include <new>
 
 using lumicap::portable::detail::CurrentThreadQueue;
 using lumicap::portable::detail::EventObject;

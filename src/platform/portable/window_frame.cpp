@@ -1,9 +1,9 @@
 // What a message window shows: the latest frame presented to it and how many it received.
 #include "platform/portable/portable_state.h"
+
 #include "platform/no_throw.h"
 
 #include <algorithm>
-#include <new>
 
 using lumicap::portable::detail::MessageWindow;
 using lumicap::portable::detail::SharedState;

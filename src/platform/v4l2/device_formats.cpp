@@ -1,11 +1,10 @@
 #include "platform/v4l2/device_formats.h"
-#include "platform/no_throw.h"
 
+#include "platform/no_throw.h"
 #include "platform/v4l2/device_error.h"
 #include "platform/v4l2/device_ioctl.h"
 
 #include <cerrno>
-#include <new>
 #include <utility>
 
 namespace lumicap::v4l2 {

@@ -1,6 +1,6 @@
 #include "device_frame_source.h"
-#include "platform/no_throw.h"
 
+#include "platform/no_throw.h"
 #include "platform/v4l2/device_formats.h"
 
 #include <linux/videodev2.h>
@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <new>
-#include <system_error>
 
 namespace lumicap::v4l2 {
 namespace {

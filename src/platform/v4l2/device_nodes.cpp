@@ -1,6 +1,6 @@
 #include "platform/v4l2/device_nodes.h"
-#include "platform/no_throw.h"
 
+#include "platform/no_throw.h"
 #include "platform/v4l2/device_error.h"
 #include "platform/v4l2/device_ioctl.h"
 
@@ -13,7 +13,6 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <new>
 #include <utility>
 
 namespace lumicap::v4l2 {

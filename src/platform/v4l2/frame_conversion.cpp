@@ -1,10 +1,10 @@
 #include "platform/v4l2/frame_conversion.h"
+
 #include "platform/no_throw.h"
 
 #include <linux/videodev2.h>
 
 #include <climits>
-#include <new>
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/planar_functions.h>

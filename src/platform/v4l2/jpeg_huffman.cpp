@@ -1,8 +1,8 @@
 #include "platform/v4l2/jpeg_huffman.h"
+
 #include "platform/no_throw.h"
 
 #include <array>
-#include <new>
 
 namespace lumicap::v4l2 {
 namespace {

@@ -1,10 +1,8 @@
 #include "platform/v4l2/photo_jpeg.h"
-#include "platform/no_throw.h"
 
 #include <linux/videodev2.h>
 
-#include <new>
-
+#include "platform/no_throw.h"
 #include "platform/v4l2/jpeg_huffman.h"
 
 namespace lumicap::v4l2 {

@@ -1,8 +1,8 @@
 // The cameras of the V4L2 backend: the capture nodes plugged in now, each described as device
 // enumeration shows a camera, and the feed an engine opened on one of them streams from.
 #include "platform/capture_engine/camera_backend.h"
-#include "platform/no_throw.h"
 #include "platform/media_foundation/activation.h"
+#include "platform/no_throw.h"
 #include "platform/v4l2/device_formats.h"
 #include "platform/v4l2/device_frame_source.h"
 #include "platform/v4l2/device_nodes.h"

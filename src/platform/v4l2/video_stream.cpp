@@ -1,6 +1,6 @@
 #include "platform/v4l2/video_stream.h"
-#include "platform/no_throw.h"
 
+#include "platform/no_throw.h"
 #include "platform/v4l2/device_ioctl.h"
 #include "platform/v4l2/device_nodes.h"
 
@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <new>
 #include <utility>
 
 namespace lumicap::v4l2 {
