@@ -20,11 +20,22 @@ HRESULT CaptureSink<Derived, Interface>::Create(Derived** sink)
     return *sink ? S_OK : E_OUTOFMEMORY;
 }
 
+template <typename Derived, typename Interface>
+const QITAB* CaptureSink<Derived, Interface>::Interfaces()
+{
+    static const QITAB table[] = {
+        {&Derived::OwnInterface(), OFFSETOFCLASS(Interface, Derived)},
+        QITABENT(Derived, IMFCaptureSink),
+        {nullptr, 0},
+    };
+    return table;
+}
+
 // Asking for IMFCaptureSink or the sink's own interface is an operation a fault can be injected into.
 template <typename Derived, typename Interface>
 HRESULT CaptureSink<Derived, Interface>::QueryInterface(REFIID iid, void** object)
 {
-    if (object && (iid == IID_IMFCaptureSink || iid == ownInterface_)) {
+    if (object && (iid == IID_IMFCaptureSink || iid == Derived::OwnInterface())) {
         *object = nullptr;
         const HRESULT hr = CheckFault(operation::kSinkQueryInterface);
         if (FAILED(hr)) return hr;

@@ -67,6 +67,8 @@ template <typename Derived, typename Interface>
 class CaptureSink : public VirtualComObject<Derived, Interface> {
 public:
     static HRESULT Create(Derived** sink);
+    // IUnknown, IMFCaptureSink and Derived::OwnInterface(), the sink's own IID.
+    static const QITAB* Interfaces();
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
 
@@ -81,25 +83,20 @@ public:
     ComPtr<IMFMediaType> StreamType() const;
 
 protected:
-    // ownInterface is the sink's own IID; addStreamOperation names AddStream for fault injection.
-    CaptureSink(REFIID ownInterface, const char* addStreamOperation)
-        : ownInterface_(ownInterface), addStreamOperation_(addStreamOperation)
-    {
-    }
+    // addStreamOperation names AddStream for fault injection.
+    explicit CaptureSink(const char* addStreamOperation) : addStreamOperation_(addStreamOperation) {}
     ~CaptureSink() override = default;
 
     mutable std::mutex mutex_;
     std::vector<SinkStream> streams_;
 
 private:
-    const IID ownInterface_;
     const char* const addStreamOperation_;
 };
 
 // IMFCapturePreviewSink: where the preview goes and at which media type.
 class PreviewSink final : public CaptureSink<PreviewSink, IMFCapturePreviewSink> {
 public:
-    static const QITAB* Interfaces();
 
     HRESULT STDMETHODCALLTYPE RemoveAllStreams() override;
 
@@ -121,7 +118,8 @@ public:
 
 private:
     friend class CaptureSink<PreviewSink, IMFCapturePreviewSink>;
-    PreviewSink() : CaptureSink(IID_IMFCapturePreviewSink, operation::kPreviewAddStream) {}
+    PreviewSink() : CaptureSink(operation::kPreviewAddStream) {}
+    static const IID& OwnInterface() { return IID_IMFCapturePreviewSink; }
     ~PreviewSink() override = default;
 
     HANDLE renderHandle_ = nullptr;
@@ -130,7 +128,6 @@ private:
 // IMFCapturePhotoSink: the photo's media type and the byte stream the JPEG goes to.
 class PhotoSink final : public CaptureSink<PhotoSink, IMFCapturePhotoSink> {
 public:
-    static const QITAB* Interfaces();
 
     HRESULT STDMETHODCALLTYPE RemoveAllStreams() override;
 
@@ -148,7 +145,8 @@ public:
 
 private:
     friend class CaptureSink<PhotoSink, IMFCapturePhotoSink>;
-    PhotoSink() : CaptureSink(IID_IMFCapturePhotoSink, operation::kPhotoAddStream) {}
+    PhotoSink() : CaptureSink(operation::kPhotoAddStream) {}
+    static const IID& OwnInterface() { return IID_IMFCapturePhotoSink; }
     ~PhotoSink() override = default;
 
     ComPtr<IMFByteStream> output_;

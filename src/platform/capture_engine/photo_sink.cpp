@@ -2,16 +2,6 @@
 
 namespace lumicap::virt {
 
-const QITAB* PhotoSink::Interfaces()
-{
-    static const QITAB table[] = {
-        QITABENT(PhotoSink, IMFCapturePhotoSink),
-        QITABENT(PhotoSink, IMFCaptureSink),
-        {nullptr, 0},
-    };
-    return table;
-}
-
 HRESULT PhotoSink::RemoveAllStreams()
 {
     const HRESULT hr = CheckFault(operation::kPhotoRemoveAllStreams);

@@ -3,16 +3,6 @@
 
 namespace lumicap::virt {
 
-const QITAB* PreviewSink::Interfaces()
-{
-    static const QITAB table[] = {
-        QITABENT(PreviewSink, IMFCapturePreviewSink),
-        QITABENT(PreviewSink, IMFCaptureSink),
-        {nullptr, 0},
-    };
-    return table;
-}
-
 HRESULT PreviewSink::RemoveAllStreams()
 {
     std::vector<SinkStream> removed;
