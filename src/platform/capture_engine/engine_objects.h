@@ -97,7 +97,6 @@ private:
 // IMFCapturePreviewSink: where the preview goes and at which media type.
 class PreviewSink final : public CaptureSink<PreviewSink, IMFCapturePreviewSink> {
 public:
-
     HRESULT STDMETHODCALLTYPE RemoveAllStreams() override;
 
     HRESULT STDMETHODCALLTYPE SetRenderHandle(HANDLE handle) override;
@@ -128,7 +127,6 @@ private:
 // IMFCapturePhotoSink: the photo's media type and the byte stream the JPEG goes to.
 class PhotoSink final : public CaptureSink<PhotoSink, IMFCapturePhotoSink> {
 public:
-
     HRESULT STDMETHODCALLTYPE RemoveAllStreams() override;
 
     HRESULT STDMETHODCALLTYPE SetOutputFileName(LPCWSTR fileName) override;
