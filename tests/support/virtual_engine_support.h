@@ -6,10 +6,10 @@
 #include "platform/media_foundation/activation.h"
 #include "platform/media_foundation/media_event.h"
 #include "platform/media_foundation/media_type.h"
+#include "platform/media_foundation/virtual_com_object.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -39,41 +39,14 @@ struct RecordedEvent {
     HRESULT status;
 };
 
-// IUnknown for a test object of one interface: answers IUnknown and that interface, counts its
-// references and deletes itself at zero.
-template <typename Derived, typename Interface>
-class TestComObject : public Interface {
+// The host's event callback: records each event with the thread it arrived on.
+class RecordingCallback final : public CountedComObject<RecordingCallback, IMFCaptureEngineOnEventCallback> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    static const QITAB* Interfaces()
     {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != interfaceId_) return E_NOINTERFACE;
-        *object = static_cast<Interface*>(this);
-        AddRef();
-        return S_OK;
+        static const QITAB table[] = {QITABENT(RecordingCallback, IMFCaptureEngineOnEventCallback), {nullptr, 0}};
+        return table;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG remaining = --refs_;
-        if (remaining == 0) delete static_cast<Derived*>(this);
-        return remaining;
-    }
-
-    ULONG References() const { return refs_; }
-
-protected:
-    explicit TestComObject(REFIID interfaceId) : interfaceId_(interfaceId) {}
-    ~TestComObject() = default;
-
-private:
-    const IID interfaceId_;
-    std::atomic<ULONG> refs_{1};
-};
-
-class RecordingCallback final : public TestComObject<RecordingCallback, IMFCaptureEngineOnEventCallback> {
-public:
     static ComPtr<RecordingCallback> Create() { return ComPtr<RecordingCallback>::Attach(new RecordingCallback()); }
 
     HRESULT STDMETHODCALLTYPE OnEvent(IMFMediaEvent* event) override
@@ -128,9 +101,8 @@ public:
     }
 
 private:
-    friend class TestComObject<RecordingCallback, IMFCaptureEngineOnEventCallback>;
-    RecordingCallback() : TestComObject(IID_IMFCaptureEngineOnEventCallback) {}
-    ~RecordingCallback() = default;
+    RecordingCallback() = default;
+    ~RecordingCallback() override = default;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
@@ -140,8 +112,13 @@ private:
 
 // A write-only byte stream that keeps every chunk written to it. It can fail its nth Write, accept
 // at most a few bytes per Write, or accept nothing at all.
-class RecordingByteStream final : public TestComObject<RecordingByteStream, IMFByteStream> {
+class RecordingByteStream final : public CountedComObject<RecordingByteStream, IMFByteStream> {
 public:
+    static const QITAB* Interfaces()
+    {
+        static const QITAB table[] = {QITABENT(RecordingByteStream, IMFByteStream), {nullptr, 0}};
+        return table;
+    }
     static ComPtr<RecordingByteStream> Create()
     {
         return ComPtr<RecordingByteStream>::Attach(new RecordingByteStream());
@@ -218,9 +195,8 @@ public:
     HRESULT STDMETHODCALLTYPE Close() override { return S_OK; }
 
 private:
-    friend class TestComObject<RecordingByteStream, IMFByteStream>;
-    RecordingByteStream() : TestComObject(IID_IMFByteStream) {}
-    ~RecordingByteStream() = default;
+    RecordingByteStream() = default;
+    ~RecordingByteStream() override = default;
 
     mutable std::mutex mutex_;
     std::vector<BYTE> data_;

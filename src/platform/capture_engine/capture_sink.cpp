@@ -1,5 +1,7 @@
 #include "engine_objects.h"
 
+#include "platform/no_throw.h"
+
 #include <new>
 
 namespace lumicap::virt {
@@ -12,35 +14,33 @@ bool IsVideoStream(DWORD stream)
 }
 
 template <typename Derived, typename Interface>
+HRESULT CaptureSink<Derived, Interface>::Create(Derived** sink)
+{
+    *sink = new (std::nothrow) Derived();
+    return *sink ? S_OK : E_OUTOFMEMORY;
+}
+
+template <typename Derived, typename Interface>
+const QITAB* CaptureSink<Derived, Interface>::Interfaces()
+{
+    static const QITAB table[] = {
+        {&Derived::OwnInterface(), OFFSETOFCLASS(Interface, Derived)},
+        QITABENT(Derived, IMFCaptureSink),
+        {nullptr, 0},
+    };
+    return table;
+}
+
+// Asking for IMFCaptureSink or the sink's own interface is an operation a fault can be injected into.
+template <typename Derived, typename Interface>
 HRESULT CaptureSink<Derived, Interface>::QueryInterface(REFIID iid, void** object)
 {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown) {
-        *object = static_cast<IUnknown*>(this);
-    } else if (iid == IID_IMFCaptureSink || iid == ownInterface_) {
+    if (object && (iid == IID_IMFCaptureSink || iid == Derived::OwnInterface())) {
+        *object = nullptr;
         const HRESULT hr = CheckFault(operation::kSinkQueryInterface);
         if (FAILED(hr)) return hr;
-        *object = static_cast<Interface*>(this);
-    } else {
-        return E_NOINTERFACE;
     }
-    AddRef();
-    return S_OK;
-}
-
-template <typename Derived, typename Interface>
-ULONG CaptureSink<Derived, Interface>::AddRef()
-{
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-template <typename Derived, typename Interface>
-ULONG CaptureSink<Derived, Interface>::Release()
-{
-    const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (remaining == 0) delete static_cast<Derived*>(this);
-    return remaining;
+    return VirtualComObject<Derived, Interface>::QueryInterface(iid, object);
 }
 
 template <typename Derived, typename Interface>
@@ -66,11 +66,8 @@ HRESULT CaptureSink<Derived, Interface>::AddStream(DWORD sourceStream, IMFMediaT
     const HRESULT accepted = Derived::CheckStreamType(mediaType);
     if (FAILED(accepted)) return accepted;
     std::lock_guard<std::mutex> lock(mutex_);
-    try {
-        streams_.push_back(SinkStream{sourceStream, ComPtr<IMFMediaType>::Share(mediaType)});
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    const HRESULT added = PushBackNoThrow(streams_, SinkStream{sourceStream, ComPtr<IMFMediaType>::Share(mediaType)});
+    if (FAILED(added)) return added;
     if (sinkStream) *sinkStream = static_cast<DWORD>(streams_.size() - 1);
     return S_OK;
 }

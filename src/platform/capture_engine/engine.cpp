@@ -7,6 +7,7 @@
 #include "photo_write_stream.h"
 #include "platform/media_foundation/media_event.h"
 #include "platform/media_foundation/media_type.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
 #include <new>
@@ -64,12 +65,11 @@ HRESULT CaptureEngine::Initialize(IMFCaptureEngineOnEventCallback* callback, IMF
     if (FAILED(hr)) return hr;
     std::shared_ptr<UnplugRelay> relay;
     int listener = 0;
-    try {
+    hr = NoThrow([&] {
         relay = std::make_shared<UnplugRelay>(this);
         listener = feed.frames->AddLossListener([relay] { relay->Notify(); });
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
+    if (FAILED(hr)) return hr;
     // Checked after listening, so an unplug is either seen here or notified.
     const bool plugged = feed.frames->IsPresent();
     condition_ = feed.condition;
@@ -345,12 +345,9 @@ HRESULT CaptureEngine::WritePhoto()
     // showed it: like a sensor, the camera delivers each frame once, so back-to-back photos differ.
     const uint64_t frames = renderer_.FramesRendered();
     const uint64_t frame = std::max(frames == 0 ? 0 : frames - 1, nextPhotoFrame_);
-    try {
-        photoPixels_.resize(static_cast<size_t>(format.width) * format.height);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    HRESULT written = frames_->Deliver({photoPixels_.data(), format.width, format.height, frame});
+    HRESULT written = ResizeNoThrow(photoPixels_, static_cast<size_t>(format.width) * format.height);
+    if (FAILED(written)) return written;
+    written = frames_->Deliver({photoPixels_.data(), format.width, format.height, frame});
     if (FAILED(written)) return written;
     nextPhotoFrame_ = frame + 1;
     ComPtr<IMFByteStream> writer;

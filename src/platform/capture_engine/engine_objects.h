@@ -60,14 +60,17 @@ private:
     ComPtr<IMFMediaType> current_[2];
 };
 
-// What the preview and photo sinks share: their reference count, QueryInterface for IUnknown,
-// IMFCaptureSink and their own interface, the IMFCaptureSink calls and the streams added to them.
+// What the preview and photo sinks share: QueryInterface for IUnknown, IMFCaptureSink and their own
+// interface (the last two counted as a fault operation), the IMFCaptureSink calls and the streams
+// added to them.
 template <typename Derived, typename Interface>
-class CaptureSink : public Interface {
+class CaptureSink : public VirtualComObject<Derived, Interface> {
 public:
+    static HRESULT Create(Derived** sink);
+    // IUnknown, IMFCaptureSink and Derived::OwnInterface(), the sink's own IID.
+    static const QITAB* Interfaces();
+
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE GetOutputMediaType(DWORD sinkStream, IMFMediaType** mediaType) override;
     HRESULT STDMETHODCALLTYPE GetService(DWORD sinkStream, REFGUID service, REFIID iid, IUnknown** object) override;
@@ -80,28 +83,20 @@ public:
     ComPtr<IMFMediaType> StreamType() const;
 
 protected:
-    // ownInterface is the sink's own IID; addStreamOperation names AddStream for fault injection.
-    CaptureSink(REFIID ownInterface, const char* addStreamOperation)
-        : ownInterface_(ownInterface), addStreamOperation_(addStreamOperation)
-    {
-    }
-    ~CaptureSink() = default;
+    // addStreamOperation names AddStream for fault injection.
+    explicit CaptureSink(const char* addStreamOperation) : addStreamOperation_(addStreamOperation) {}
+    ~CaptureSink() override = default;
 
     mutable std::mutex mutex_;
     std::vector<SinkStream> streams_;
 
 private:
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
-    const IID ownInterface_;
     const char* const addStreamOperation_;
 };
 
 // IMFCapturePreviewSink: where the preview goes and at which media type.
 class PreviewSink final : public CaptureSink<PreviewSink, IMFCapturePreviewSink> {
 public:
-    static HRESULT Create(PreviewSink** sink);
-
     HRESULT STDMETHODCALLTYPE RemoveAllStreams() override;
 
     HRESULT STDMETHODCALLTYPE SetRenderHandle(HANDLE handle) override;
@@ -122,8 +117,9 @@ public:
 
 private:
     friend class CaptureSink<PreviewSink, IMFCapturePreviewSink>;
-    PreviewSink() : CaptureSink(IID_IMFCapturePreviewSink, operation::kPreviewAddStream) {}
-    ~PreviewSink() = default;
+    PreviewSink() : CaptureSink(operation::kPreviewAddStream) {}
+    static const IID& OwnInterface() { return IID_IMFCapturePreviewSink; }
+    ~PreviewSink() override = default;
 
     HANDLE renderHandle_ = nullptr;
 };
@@ -131,8 +127,6 @@ private:
 // IMFCapturePhotoSink: the photo's media type and the byte stream the JPEG goes to.
 class PhotoSink final : public CaptureSink<PhotoSink, IMFCapturePhotoSink> {
 public:
-    static HRESULT Create(PhotoSink** sink);
-
     HRESULT STDMETHODCALLTYPE RemoveAllStreams() override;
 
     HRESULT STDMETHODCALLTYPE SetOutputFileName(LPCWSTR fileName) override;
@@ -149,8 +143,9 @@ public:
 
 private:
     friend class CaptureSink<PhotoSink, IMFCapturePhotoSink>;
-    PhotoSink() : CaptureSink(IID_IMFCapturePhotoSink, operation::kPhotoAddStream) {}
-    ~PhotoSink() = default;
+    PhotoSink() : CaptureSink(operation::kPhotoAddStream) {}
+    static const IID& OwnInterface() { return IID_IMFCapturePhotoSink; }
+    ~PhotoSink() override = default;
 
     ComPtr<IMFByteStream> output_;
     unsigned removeAllStreamsCalls_ = 0;

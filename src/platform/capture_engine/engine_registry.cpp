@@ -2,9 +2,9 @@
 
 #include "engine.h"
 #include "platform/no_destructor.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
-#include <new>
 #include <vector>
 
 namespace lumicap::virt {
@@ -28,13 +28,10 @@ HRESULT RegisterEngine(CaptureEngine* engine)
 {
     Registry& registry = Engines();
     std::lock_guard<std::mutex> lock(registry.mutex);
-    try {
+    return NoThrow([&] {
         registry.engines.push_back(engine);
         registry.newest = engine;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+    });
 }
 
 void UnregisterEngine(CaptureEngine* engine)

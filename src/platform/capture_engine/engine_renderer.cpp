@@ -1,11 +1,10 @@
 #include "engine_renderer.h"
 
 #include "frame_presenter.h"
+#include "platform/no_throw.h"
 
 #include <chrono>
 #include <cmath>
-#include <new>
-#include <system_error>
 
 namespace lumicap::virt {
 
@@ -19,22 +18,18 @@ HRESULT EngineRenderer::Start(const RenderSettings& settings)
         format.rateDenominator == 0) {
         return E_INVALIDARG;
     }
-    try {
-        pixels_.resize(static_cast<size_t>(format.width) * format.height);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    const HRESULT hr = settings.frames->Start(format);
+    HRESULT hr = ResizeNoThrow(pixels_, static_cast<size_t>(format.width) * format.height);
+    if (FAILED(hr)) return hr;
+    hr = settings.frames->Start(format);
     if (FAILED(hr)) return hr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = false;
     }
-    try {
-        thread_ = std::thread(&EngineRenderer::Run, this, settings);
-    } catch (const std::system_error&) {
+    hr = NoThrowStartingThread([&] { thread_ = std::thread(&EngineRenderer::Run, this, settings); });
+    if (FAILED(hr)) {
         settings.frames->Stop();
-        return E_FAIL;
+        return hr;
     }
     source_ = settings.frames;
     return S_OK;

@@ -1,11 +1,9 @@
 #include "engine_worker.h"
 
 #include "platform/control/engine_control.h"
-
+#include "platform/no_throw.h"
 
 #include <chrono>
-#include <new>
-#include <system_error>
 
 namespace lumicap::virt {
 
@@ -25,17 +23,12 @@ EngineWorker::~EngineWorker() { Stop(); }
 HRESULT EngineWorker::Start(Deliver deliver)
 {
     if (state_) return S_OK;
-    try {
+    return NoThrowStartingThread([&] {
         auto state = std::make_shared<State>();
         state->deliver = std::move(deliver);
         thread_ = std::thread(&EngineWorker::Run, state);
         state_ = std::move(state);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (const std::system_error&) {
-        return E_FAIL;
-    }
-    return S_OK;
+    });
 }
 
 HRESULT EngineWorker::Post(Job job)
@@ -44,11 +37,8 @@ HRESULT EngineWorker::Post(Job job)
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
         if (state_->stopping) return MF_E_SHUTDOWN;
-        try {
-            state_->jobs.push_back(std::move(job));
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
+        const HRESULT hr = PushBackNoThrow(state_->jobs, std::move(job));
+        if (FAILED(hr)) return hr;
     }
     state_->wake.notify_one();
     return S_OK;
@@ -108,11 +98,8 @@ void EngineWorker::Run(const std::shared_ptr<State>& state)
         const EngineEventData event = job();
         lock.lock();
         if (state->stopping) return;
-        try {
-            state->events.push_back(event);
-        } catch (const std::bad_alloc&) {
-            // The event is lost; the engine keeps running.
-        }
+        // Should it fail, the event is lost; the engine keeps running.
+        PushBackNoThrow(state->events, event);
     }
 }
 

@@ -2,12 +2,12 @@
 
 #ifdef _WIN32
 #include "platform/no_destructor.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <vector>
 #endif
 
@@ -86,7 +86,7 @@ bool Draw(HWND hwnd, const RECT& client, const uint32_t* pixels, UINT32 width, U
 // Keeps the frame as the window's latest; false when it cannot be kept.
 bool Record(HWND hwnd, const uint32_t* pixels, UINT32 width, UINT32 height)
 {
-    try {
+    return SUCCEEDED(NoThrow([&] {
         const std::shared_ptr<PresentedFrame> frame = Frames().ForPresenting(hwnd);
         std::lock_guard<std::mutex> lock(frame->mutex);
         // assign keeps the buffer when it is already large enough.
@@ -94,10 +94,7 @@ bool Record(HWND hwnd, const uint32_t* pixels, UINT32 width, UINT32 height)
         frame->width = width;
         frame->height = height;
         ++frame->count;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
+    }));
 }
 
 }  // namespace

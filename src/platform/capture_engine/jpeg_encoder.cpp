@@ -3,11 +3,11 @@
 #include "jpeg_encoder.h"
 
 #include "photo_write_stream.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
-#include <new>
 #include <vector>
 
 // The portable Win32 subset already defines INT32; this keeps libjpeg from defining it again.
@@ -144,11 +144,8 @@ HRESULT EncodeJpeg(const uint32_t* pixels, UINT32 width, UINT32 height, IMFByteS
         return E_INVALIDARG;
     }
     std::vector<JOCTET> buffer;
-    try {
-        buffer.resize(kChunkSize);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    const HRESULT hr = ResizeNoThrow(buffer, kChunkSize);
+    if (FAILED(hr)) return hr;
     return Compress(pixels, width, height, output, buffer.data());
 }
 

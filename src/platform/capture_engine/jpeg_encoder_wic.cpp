@@ -2,11 +2,10 @@
 
 #include "jpeg_encoder.h"
 #include "platform/com_ptr.h"
-#include "platform/control/live_object.h"
-
+#include "platform/media_foundation/virtual_com_object.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
-#include <atomic>
 #include <new>
 #include <vector>
 
@@ -20,25 +19,17 @@ constexpr ULONG kMaxChunk = 64 * 1024;
 
 // The IStream the imaging component writes its JPEG to, forwarding to the output IMFByteStream.
 // Only what an encoder uses is supported: writing, seeking, sizes and Stat.
-class ByteStreamWriter final : public IStream {
+class ByteStreamWriter final : public VirtualComObject<ByteStreamWriter, IStream> {
 public:
     static ByteStreamWriter* Create(IMFByteStream* output) { return new (std::nothrow) ByteStreamWriter(output); }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    static const QITAB* Interfaces()
     {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_ISequentialStream && iid != IID_IStream) return E_NOINTERFACE;
-        *object = static_cast<IStream*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG remaining = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (remaining == 0) delete this;
-        return remaining;
+        static const QITAB table[] = {
+            QITABENT(ByteStreamWriter, IStream),
+            QITABENT(ByteStreamWriter, ISequentialStream),
+            {nullptr, 0},
+        };
+        return table;
     }
 
     HRESULT STDMETHODCALLTYPE Read(void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
@@ -121,10 +112,8 @@ public:
 
 private:
     explicit ByteStreamWriter(IMFByteStream* output) : output_(ComPtr<IMFByteStream>::Share(output)) {}
-    ~ByteStreamWriter() = default;
+    ~ByteStreamWriter() override = default;
 
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
     const ComPtr<IMFByteStream> output_;
     HRESULT writeFailure_ = S_OK;  // the encoder writes from the thread that encodes, one call at a time
 };
@@ -145,11 +134,8 @@ HRESULT WriteRows(IWICBitmapFrameEncode* frame, const uint32_t* pixels, UINT32 w
 {
     const UINT stride = width * 3;
     std::vector<BYTE> band;
-    try {
-        band.resize(static_cast<size_t>(stride) * std::min<UINT>(kRowsPerWrite, height));
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    const HRESULT hr = ResizeNoThrow(band, static_cast<size_t>(stride) * std::min<UINT>(kRowsPerWrite, height));
+    if (FAILED(hr)) return hr;
     for (UINT32 top = 0; top < height; top += kRowsPerWrite) {
         const UINT rows = std::min<UINT>(kRowsPerWrite, height - top);
         BYTE* out = band.data();

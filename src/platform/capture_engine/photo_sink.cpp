@@ -1,14 +1,6 @@
 #include "engine_objects.h"
 
-#include <new>
-
 namespace lumicap::virt {
-
-HRESULT PhotoSink::Create(PhotoSink** sink)
-{
-    *sink = new (std::nothrow) PhotoSink();
-    return *sink ? S_OK : E_OUTOFMEMORY;
-}
 
 HRESULT PhotoSink::RemoveAllStreams()
 {

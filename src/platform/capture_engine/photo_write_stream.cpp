@@ -1,6 +1,7 @@
 #include "photo_write_stream.h"
 
 #include "platform/media_foundation/virtual_com_object.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
 #include <chrono>
@@ -167,12 +168,11 @@ private:
         const size_t held = std::min<size_t>(kPlaceholderBytes - std::min(held_.size(), kPlaceholderBytes), count);
         if (held == 0 || !data) return output_->Write(data, count, written);
         std::vector<BYTE> piece;
-        try {
+        const HRESULT kept = NoThrow([&] {
             held_.insert(held_.end(), data, data + held);
             piece.assign(data, data + count);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
+        });
+        if (FAILED(kept)) return kept;
         std::fill(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(held), BYTE{0});
         return output_->Write(piece.data(), count, written);
     }

@@ -1,15 +1,7 @@
 #include "engine_objects.h"
 #include "platform/media_foundation/media_type.h"
 
-#include <new>
-
 namespace lumicap::virt {
-
-HRESULT PreviewSink::Create(PreviewSink** sink)
-{
-    *sink = new (std::nothrow) PreviewSink();
-    return *sink ? S_OK : E_OUTOFMEMORY;
-}
 
 HRESULT PreviewSink::RemoveAllStreams()
 {

@@ -2,6 +2,7 @@
 #include "faults.h"
 
 #include "platform/no_destructor.h"
+#include "platform/no_throw.h"
 
 #ifndef _WIN32
 #include "platform/portable/portable_hooks.h"
@@ -9,7 +10,6 @@
 
 #include <mutex>
 #include <map>
-#include <new>
 
 namespace lumicap::virt {
 namespace {
@@ -169,13 +169,11 @@ const bool g_createEventHookInstalled = [] {
 
 HRESULT CheckFault(const char* operation, DWORD* lastError)
 {
-    try {
+    return NoThrow([&]() -> HRESULT {
         const Outcome outcome = Registry().Count(operation);
         if (FAILED(outcome.hr) && lastError) *lastError = outcome.lastError;
         return outcome.hr;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 void FailOperation(const std::string& operation, HRESULT hr, unsigned nth, DWORD lastError)

@@ -12,9 +12,21 @@ namespace {
 // IMFActivate, so the platform can find the camera behind one.
 constexpr GUID IID_IVirtualActivate = {0x9d3e61a4, 0x7b2c, 0x4e58, {0xa0, 0xf1, 0x3c, 0x6b, 0x8d, 0x2e, 0x4f, 0x17}};
 
-class Activation final : public AttributeStore<IMFActivate> {
+class Activation final : public AttributeStore<Activation, IMFActivate> {
 public:
     explicit Activation(std::shared_ptr<CameraRecord> camera) : camera_(std::move(camera)) {}
+
+    static const QITAB* Interfaces()
+    {
+        static const QITAB table[] = {
+            QITABENT(Activation, IMFActivate),
+            QITABENT(Activation, IMFAttributes),
+            {&IID_IVirtualAttributes, OFFSETOFCLASS(IVirtualAttributes, Activation)},
+            {&IID_IVirtualActivate, OFFSETOFCLASS(IMFActivate, Activation)},
+            {nullptr, 0},
+        };
+        return table;
+    }
 
     const std::shared_ptr<CameraRecord>& Camera() const { return camera_; }
 
@@ -35,12 +47,6 @@ public:
         return Checked("DetachObject", [] { return S_OK; });
     }
 
-protected:
-    void* QueryOther(REFIID iid) override
-    {
-        return iid == IID_IVirtualActivate ? static_cast<IMFActivate*>(this) : nullptr;
-    }
-
 private:
     const std::shared_ptr<CameraRecord> camera_;
 };
@@ -48,17 +54,11 @@ private:
 HRESULT FillDeviceAttributes(AttributeItems& items, const virt::Camera& camera)
 {
     HRESULT hr = items.SetGUID(MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE, MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_GUID);
-    try {
-        if (SUCCEEDED(hr) && camera.hasFriendlyName) {
-            const WideString name(camera.friendlyName.begin(), camera.friendlyName.end());
-            hr = items.SetString(MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME, name.c_str());
-        }
-        if (SUCCEEDED(hr) && camera.hasSymbolicLink) {
-            const WideString link(camera.symbolicLink.begin(), camera.symbolicLink.end());
-            hr = items.SetString(MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_SYMBOLIC_LINK, link.c_str());
-        }
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+    if (SUCCEEDED(hr) && camera.hasFriendlyName) {
+        hr = items.SetString(MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME, camera.friendlyName.c_str());
+    }
+    if (SUCCEEDED(hr) && camera.hasSymbolicLink) {
+        hr = items.SetString(MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_SYMBOLIC_LINK, camera.symbolicLink.c_str());
     }
     if (SUCCEEDED(hr) && camera.hasCategory) {
         hr = items.SetGUID(MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_CATEGORY, camera.category);

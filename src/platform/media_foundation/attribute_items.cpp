@@ -2,10 +2,10 @@
 #include "attribute_items.h"
 
 #include "attribute_store.h"
+#include "platform/no_throw.h"
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace lumicap::virt {
 namespace {
@@ -125,7 +125,7 @@ HRESULT ToPropVariant(const AttributeValue& value, PROPVARIANT* variant)
 
 HRESULT FromPropVariant(const PROPVARIANT& variant, AttributeValue* value)
 {
-    try {
+    return NoThrow([&]() -> HRESULT {
         AttributeValue result;
         result.type = static_cast<MF_ATTRIBUTE_TYPE>(variant.vt);
         switch (variant.vt) {
@@ -152,9 +152,7 @@ HRESULT FromPropVariant(const PROPVARIANT& variant, AttributeValue* value)
         }
         *value = std::move(result);
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 const AttributeValue* FindItem(const std::vector<AttributeItem>& items, REFGUID key)
@@ -175,12 +173,10 @@ HRESULT SnapshotAttributes(IMFAttributes* attributes, std::vector<AttributeItem>
 {
     if (!attributes) return E_POINTER;
     items->clear();
-    try {
+    return NoThrow([&]() -> HRESULT {
         if (ComPtr<IVirtualAttributes> store = AsVirtualAttributes(attributes)) return store->Items().Snapshot(items);
         return SnapshotForeign(attributes, items);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 ComPtr<IVirtualAttributes> AsVirtualAttributes(IUnknown* object)
@@ -206,26 +202,22 @@ HRESULT AttributeItems::ReadTyped(REFGUID key, MF_ATTRIBUTE_TYPE type, Read read
 
 HRESULT AttributeItems::Find(REFGUID key, AttributeValue* value) const
 {
-    try {
+    return NoThrow([&]() -> HRESULT {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         const AttributeValue* found = FindLocked(key);
         if (!found) return MF_E_ATTRIBUTENOTFOUND;
         *value = *found;
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT AttributeItems::Snapshot(std::vector<AttributeItem>* items) const
 {
-    try {
+    return NoThrow([&]() -> HRESULT {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         *items = items_;
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 void AttributeItems::Replace(std::vector<AttributeItem> items)
@@ -446,7 +438,7 @@ HRESULT AttributeItems::CopyAllItems(IMFAttributes* destination) const
 
 HRESULT AttributeItems::Store(REFGUID key, AttributeValue value)
 {
-    try {
+    return NoThrow([&]() -> HRESULT {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         for (AttributeItem& item : items_) {
             if (item.first == key) {
@@ -456,9 +448,7 @@ HRESULT AttributeItems::Store(REFGUID key, AttributeValue value)
         }
         items_.emplace_back(key, std::move(value));
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT AttributeItems::SetItem(REFGUID key, REFPROPVARIANT value)
@@ -512,27 +502,23 @@ HRESULT AttributeItems::SetGUID(REFGUID key, REFGUID value)
 HRESULT AttributeItems::SetString(REFGUID key, LPCWSTR value)
 {
     if (!value) return E_POINTER;
-    try {
+    return NoThrow([&]() -> HRESULT {
         AttributeValue stored;
         stored.type = MF_ATTRIBUTE_STRING;
         stored.text = value;
         return Store(key, std::move(stored));
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT AttributeItems::SetBlob(REFGUID key, const UINT8* buffer, UINT32 size)
 {
     if (!buffer && size != 0) return E_POINTER;
-    try {
+    return NoThrow([&]() -> HRESULT {
         AttributeValue stored;
         stored.type = MF_ATTRIBUTE_BLOB;
         stored.blob.assign(buffer, buffer + size);
         return Store(key, std::move(stored));
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT AttributeItems::SetUnknown(REFGUID key, IUnknown* object)

@@ -5,9 +5,8 @@
 
 #include "attribute_items.h"
 #include "platform/control/faults.h"
-#include "platform/control/live_object.h"
+#include "virtual_com_object.h"
 
-#include <atomic>
 #include <cstdio>
 
 namespace lumicap::virt {
@@ -64,38 +63,20 @@ HRESULT CheckMethodFault(const char* method)
     return CheckFault(name);
 }
 
-// A reference-counted COM object exposing Interface (an IMFAttributes) over AttributeItems.
-// Objects delete themselves on their last Release.
-template <typename Interface>
-class AttributeStore : public Interface, public IVirtualAttributes {
+// A reference-counted COM object exposing Interface (an IMFAttributes) over AttributeItems. Derived
+// may hide Interfaces() with a table of its own to answer more.
+template <typename Derived, typename Interface>
+class AttributeStore : public VirtualComObject<Derived, Interface, IVirtualAttributes> {
 public:
-    AttributeStore() = default;
-    AttributeStore(const AttributeStore&) = delete;
-    AttributeStore& operator=(const AttributeStore&) = delete;
-    virtual ~AttributeStore() = default;
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    static const QITAB* Interfaces()
     {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IMFAttributes || iid == InterfaceTraits<Interface>::Iid()) {
-            *object = static_cast<Interface*>(this);
-        } else if (iid == IID_IVirtualAttributes) {
-            *object = static_cast<IVirtualAttributes*>(this);
-        } else {
-            *object = QueryOther(iid);
-        }
-        if (!*object) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG remaining = --references_;
-        if (remaining == 0) delete this;
-        return remaining;
+        static const QITAB table[] = {
+            {&InterfaceTraits<Interface>::Iid(), OFFSETOFCLASS(Interface, Derived)},
+            {&IID_IMFAttributes, OFFSETOFCLASS(IMFAttributes, Derived)},
+            {&IID_IVirtualAttributes, OFFSETOFCLASS(IVirtualAttributes, Derived)},
+            {nullptr, 0},
+        };
+        return table;
     }
 
     // IVirtualAttributes
@@ -233,14 +214,7 @@ protected:
         return FAILED(hr) ? hr : run();
     }
 
-    // Interfaces a derived object adds, returned without a reference; null when unknown.
-    virtual void* QueryOther(REFIID) { return nullptr; }
-
     AttributeItems items_;
-
-private:
-    std::atomic<ULONG> references_{1};
-    LiveObject live_;
 };
 
 }  // namespace lumicap::virt

@@ -4,6 +4,11 @@
 #include <new>
 
 namespace lumicap::virt {
+namespace {
+
+class Attributes final : public AttributeStore<Attributes, IMFAttributes> {};
+
+}  // namespace
 
 HRESULT GetUINT64Quietly(IMFAttributes* attributes, REFGUID key, UINT64* value)
 {
@@ -30,7 +35,7 @@ HRESULT MFCreateAttributes(IMFAttributes** attributes, UINT32 /*initialSize*/)
     const HRESULT hr = virt::CheckFault(virt::operation::kMFCreateAttributes);
     if (FAILED(hr)) return hr;
     if (!attributes) return E_POINTER;
-    *attributes = new (std::nothrow) virt::AttributeStore<IMFAttributes>();
+    *attributes = new (std::nothrow) virt::Attributes();
     return *attributes ? S_OK : E_OUTOFMEMORY;
 }
 

@@ -5,7 +5,7 @@
 // calls QueryInterface and Release on it, and the virtual engine never touches it.
 #include "platform/com_ptr.h"
 #include "platform/control/faults.h"
-#include "platform/control/live_object.h"
+#include "platform/media_foundation/virtual_com_object.h"
 
 #ifdef _WIN32
 #include <d3d10.h>
@@ -25,45 +25,29 @@ constexpr GUID IID_IVirtualD3DDevice = {0x2f8b5c7e, 0x91d4, 0x4a36, {0x8e, 0x2b,
 
 constexpr D3D_FEATURE_LEVEL kDefaultFeatureLevel = D3D_FEATURE_LEVEL_11_0;
 
-// Reference counting shared by the stand-ins; each deletes itself on its last Release.
-template <typename Interface>
-class RefCounted : public Interface {
-public:
-    RefCounted() = default;
-    RefCounted(const RefCounted&) = delete;
-    RefCounted& operator=(const RefCounted&) = delete;
-    virtual ~RefCounted() = default;
-
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG remaining = --references_;
-        if (remaining == 0) delete this;
-        return remaining;
-    }
-
-private:
-    std::atomic<ULONG> references_{1};
-    LiveObject live_;
-};
-
-class D3DDevice final : public RefCounted<IUnknown> {
+class D3DDevice final : public VirtualComObject<D3DDevice, IUnknown> {
 public:
     D3DDevice() : multithread_(*this) {}
 
+    static const QITAB* Interfaces()
+    {
+        static const QITAB table[] = {
+            {&IID_ID3D11Device, OFFSETOFCLASS(IUnknown, D3DDevice)},
+            {&IID_IVirtualD3DDevice, OFFSETOFCLASS(IUnknown, D3DDevice)},
+            {nullptr, 0},
+        };
+        return table;
+    }
+
+    // ID3D10Multithread is a member sharing the device's count, so it is answered here, as an
+    // operation a fault can be injected into.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
-        if (!object) return E_POINTER;
+        if (!object || iid != IID_ID3D10Multithread) return VirtualComObject::QueryInterface(iid, object);
         *object = nullptr;
-        if (iid == IID_IUnknown || iid == IID_ID3D11Device || iid == IID_IVirtualD3DDevice) {
-            *object = static_cast<IUnknown*>(this);
-        } else if (iid == IID_ID3D10Multithread) {
-            const HRESULT hr = CheckFault(operation::kQueryMultithread);
-            if (FAILED(hr)) return hr;
-            *object = static_cast<ID3D10Multithread*>(&multithread_);
-        } else {
-            return E_NOINTERFACE;
-        }
+        const HRESULT hr = CheckFault(operation::kQueryMultithread);
+        if (FAILED(hr)) return hr;
+        *object = static_cast<ID3D10Multithread*>(&multithread_);
         AddRef();
         return S_OK;
     }
@@ -98,16 +82,12 @@ private:
     Multithread multithread_;
 };
 
-class D3DDeviceContext final : public RefCounted<IUnknown> {
+class D3DDeviceContext final : public VirtualComObject<D3DDeviceContext, IUnknown> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    static const QITAB* Interfaces()
     {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_ID3D11DeviceContext) return E_NOINTERFACE;
-        *object = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
+        static const QITAB table[] = {{&IID_ID3D11DeviceContext, OFFSETOFCLASS(IUnknown, D3DDeviceContext)}, {nullptr, 0}};
+        return table;
     }
 };
 
@@ -128,21 +108,17 @@ UINT MakeResetToken(const void* manager)
     return mixed != 0 ? mixed : 1;
 }
 
-class DxgiDeviceManager final : public RefCounted<IMFDXGIDeviceManager> {
+class DxgiDeviceManager final : public VirtualComObject<DxgiDeviceManager, IMFDXGIDeviceManager> {
 public:
     DxgiDeviceManager() : token_(MakeResetToken(this)) {}
 
-    UINT Token() const { return token_; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    static const QITAB* Interfaces()
     {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IMFDXGIDeviceManager) return E_NOINTERFACE;
-        *object = static_cast<IMFDXGIDeviceManager*>(this);
-        AddRef();
-        return S_OK;
+        static const QITAB table[] = {QITABENT(DxgiDeviceManager, IMFDXGIDeviceManager), {nullptr, 0}};
+        return table;
     }
+
+    UINT Token() const { return token_; }
 
     HRESULT STDMETHODCALLTYPE ResetDevice(IUnknown* device, UINT resetToken) override
     {

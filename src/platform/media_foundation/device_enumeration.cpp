@@ -2,8 +2,7 @@
 #include "activation.h"
 #include "media_type.h"
 #include "platform/capture_engine/camera_backend.h"
-
-#include <new>
+#include "platform/no_throw.h"
 
 namespace lumicap::virt {
 namespace {
@@ -54,11 +53,9 @@ HRESULT MFEnumDeviceSources(IMFAttributes* attributes, IMFActivate*** sourceActi
     hr = virt::ReadSourceType(attributes, &sourceType);
     // Only video capture devices exist here; any other kind lists none.
     if (FAILED(hr) || sourceType != MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_GUID) return hr;
-    try {
+    return NoThrow([&]() -> HRESULT {
         return virt::MakeActivations(virt::PluggedCameras(), sourceActivate, count);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 }  // namespace lumicap::platform

@@ -7,7 +7,7 @@
 namespace lumicap::virt {
 namespace {
 
-class MediaEvent final : public AttributeStore<IMFMediaEvent> {
+class MediaEvent final : public AttributeStore<MediaEvent, IMFMediaEvent> {
 public:
     MediaEvent(REFGUID extendedType, HRESULT status) : extendedType_(extendedType), status_(status) {}
 

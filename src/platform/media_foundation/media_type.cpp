@@ -52,7 +52,7 @@ DWORD EqualityFlags(const std::vector<AttributeItem>& a, const std::vector<Attri
     return flags;
 }
 
-class MediaType final : public AttributeStore<IMFMediaType> {
+class MediaType final : public AttributeStore<MediaType, IMFMediaType> {
 public:
     HRESULT STDMETHODCALLTYPE GetMajorType(GUID* majorType) override
     {

@@ -4,16 +4,18 @@
 #include "../platform.h"
 #include "platform/control/live_object.h"
 
-
 #include <atomic>
 
 namespace lumicap::virt {
 
-// Derived implements Interface and gives the table of what it answers as
-// `static const QITAB* Interfaces()` (QITABENT rows, the first also answering IUnknown). Objects are
-// made with a count of one and delete themselves on their last Release.
-template <typename Derived, typename Interface>
-class VirtualComObject : public Interface {
+// The count and QueryInterface alone, for objects that are not the platform's and so stay out of
+// LiveObjectCount() (the tests' stand-ins for the host's callbacks and streams).
+//
+// Derived implements Interface (and any Others it also derives from) and gives the table of what it
+// answers as `static const QITAB* Interfaces()` (QITABENT rows, the first also answering IUnknown).
+// Objects are made with a count of one and delete themselves on their last Release.
+template <typename Derived, typename Interface, typename... Others>
+class CountedComObject : public Interface, public Others... {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
@@ -29,15 +31,28 @@ public:
         return remaining;
     }
 
+    // The references held now, for tests that check what was given back.
+    ULONG References() const { return refs_.load(std::memory_order_acquire); }
+
+protected:
+    CountedComObject() = default;
+    CountedComObject(const CountedComObject&) = delete;
+    CountedComObject& operator=(const CountedComObject&) = delete;
+    virtual ~CountedComObject() = default;
+
+private:
+    std::atomic<ULONG> refs_{1};
+};
+
+// A platform object: counted, and seen by LiveObjectCount() while it lives.
+template <typename Derived, typename Interface, typename... Others>
+class VirtualComObject : public CountedComObject<Derived, Interface, Others...> {
 protected:
     VirtualComObject() = default;
-    VirtualComObject(const VirtualComObject&) = delete;
-    VirtualComObject& operator=(const VirtualComObject&) = delete;
-    virtual ~VirtualComObject() = default;
+    ~VirtualComObject() override = default;
 
 private:
     LiveObject live_;
-    std::atomic<ULONG> refs_{1};
 };
 
 }  // namespace lumicap::virt

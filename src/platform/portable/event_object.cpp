@@ -1,9 +1,9 @@
 // Event objects: unnamed, manual- or auto-reset.
 #include "platform/portable/portable_hooks.h"
+#include "platform/no_throw.h"
 #include "platform/portable/portable_state.h"
 
 #include <atomic>
-#include <new>
 
 using lumicap::portable::detail::EventObject;
 using lumicap::portable::detail::FindEvent;
@@ -66,17 +66,15 @@ HANDLE CreateEventW(void* /*lpEventAttributes*/, BOOL bManualReset, BOOL bInitia
         return nullptr;
     }
     if (FaultInjected()) return nullptr;
-    try {
+    HANDLE handle = nullptr;
+    const HRESULT hr = lumicap::NoThrow([&] {
         auto event = std::make_shared<EventObject>();
         event->manualReset = bManualReset != FALSE;
         event->signalled = bInitialState != FALSE;
-        HANDLE handle = Register(std::move(event));
-        SetLastError(ERROR_SUCCESS);
-        return handle;
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+        handle = Register(std::move(event));
+    });
+    SetLastError(SUCCEEDED(hr) ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY);
+    return handle;
 }
 
 BOOL SetEvent(HANDLE hEvent)

@@ -1,8 +1,9 @@
 // Posted messages: any thread posts, the owning thread peeks or gets, first in first out.
 #include "platform/portable/portable_state.h"
 
+#include "platform/no_throw.h"
+
 #include <chrono>
-#include <new>
 
 using lumicap::portable::detail::CurrentThreadQueue;
 using lumicap::portable::detail::FindWindow;
@@ -87,13 +88,13 @@ BOOL PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     const MSG message{hWnd, Msg, wParam, lParam, TickCount(), {0, 0}};
     const std::shared_ptr<ThreadQueue> none;
     std::shared_ptr<ThreadQueue> sleeper;
-    try {
-        if (!Enqueue(message, hWnd ? none : CurrentThreadQueue(), &sleeper)) {
-            SetLastError(hWnd ? ERROR_INVALID_WINDOW_HANDLE : ERROR_NOT_ENOUGH_MEMORY);
-            return FALSE;
-        }
-    } catch (const std::bad_alloc&) {
+    bool queued = false;
+    if (FAILED(lumicap::NoThrow([&] { queued = Enqueue(message, hWnd ? none : CurrentThreadQueue(), &sleeper); }))) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    if (!queued) {
+        SetLastError(hWnd ? ERROR_INVALID_WINDOW_HANDLE : ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
     // Woken after the mutex is released, so the owner does not wake only to block on it.

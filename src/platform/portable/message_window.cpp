@@ -1,8 +1,9 @@
 // Message windows: ids in a registry, each owned by the thread that made it.
 #include "platform/portable/portable_state.h"
 
+#include "platform/no_throw.h"
+
 #include <algorithm>
-#include <new>
 #include <unistd.h>
 
 using lumicap::portable::detail::CurrentThreadQueue;
@@ -50,7 +51,8 @@ HWND LumicapCreateMessageWindow(void)
 {
     const auto& owner = CurrentThreadQueue();
     if (!owner) return nullptr;
-    try {
+    HWND created = nullptr;
+    const HRESULT hr = lumicap::NoThrow([&] {
         auto window = std::make_shared<MessageWindow>();
         window->owner = owner;
         SharedState& state = State();
@@ -58,11 +60,10 @@ HWND LumicapCreateMessageWindow(void)
         const uintptr_t id = state.lastWindowId + 2;
         state.windows.emplace(id, std::move(window));
         state.lastWindowId = id;
-        return reinterpret_cast<HWND>(id);
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+        created = reinterpret_cast<HWND>(id);
+    });
+    if (FAILED(hr)) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return created;
 }
 
 BOOL DestroyWindow(HWND hWnd)

@@ -2,8 +2,7 @@
 #include "platform/portable/portable_state.h"
 
 #include "platform/no_destructor.h"
-
-#include <new>
+#include "platform/no_throw.h"
 
 namespace lumicap::portable::detail {
 
@@ -31,13 +30,12 @@ SharedState& State()
 const std::shared_ptr<ThreadQueue>& CurrentThreadQueue()
 {
     if (!t_slot.queue) {
-        try {
+        const HRESULT hr = lumicap::NoThrow([] {
             auto queue = std::make_shared<ThreadQueue>();
             queue->threadId = GetCurrentThreadId();
             t_slot.queue = std::move(queue);
-        } catch (const std::bad_alloc&) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        }
+        });
+        if (FAILED(hr)) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     }
     return t_slot.queue;
 }

@@ -2,9 +2,10 @@
 // arrives for the calling thread, or the time runs out.
 #include "platform/portable/portable_state.h"
 
+#include "platform/no_throw.h"
+
 #include <array>
 #include <chrono>
-#include <new>
 
 using lumicap::portable::detail::CurrentThreadQueue;
 using lumicap::portable::detail::EventObject;
@@ -104,11 +105,7 @@ DWORD WaitForAny(const HANDLE* handles, DWORD count, bool wakeOnInput, DWORD mil
         const DWORD ready = CheckReady(set, count, wakeOnInput, *queue);
         if (ready != kPending) return ready;
         if (milliseconds != INFINITE && Clock::now() >= deadline) return WAIT_TIMEOUT;
-        try {
-            set.Arm();
-        } catch (const std::bad_alloc&) {
-            return Fail(ERROR_NOT_ENOUGH_MEMORY);
-        }
+        if (FAILED(lumicap::NoThrow([&] { set.Arm(); }))) return Fail(ERROR_NOT_ENOUGH_MEMORY);
         queue->waitingForMessages = wakeOnInput;
         if (milliseconds == INFINITE) {
             queue->wake.wait(lock);

@@ -1,8 +1,9 @@
 // What a message window shows: the latest frame presented to it and how many it received.
 #include "platform/portable/portable_state.h"
 
+#include "platform/no_throw.h"
+
 #include <algorithm>
-#include <new>
 
 using lumicap::portable::detail::MessageWindow;
 using lumicap::portable::detail::SharedState;
@@ -37,12 +38,7 @@ BOOL LumicapPresentFrame(HWND hWnd, const uint32_t* pixels, UINT32 width, UINT32
     const size_t count = static_cast<size_t>(width) * height;
     std::lock_guard<std::mutex> lock(window->frameMutex);
     if (count > window->pixels.max_size()) return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    try {
-        // assign keeps the buffer when it is already large enough.
-        window->pixels.assign(pixels, pixels + count);
-    } catch (const std::bad_alloc&) {
-        return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    }
+    if (FAILED(lumicap::AssignNoThrow(window->pixels, pixels, pixels + count))) return Fail(ERROR_NOT_ENOUGH_MEMORY);
     window->width = width;
     window->height = height;
     ++window->frameCount;

@@ -1,10 +1,10 @@
 #include "platform/v4l2/device_formats.h"
 
+#include "platform/no_throw.h"
 #include "platform/v4l2/device_error.h"
 #include "platform/v4l2/device_ioctl.h"
 
 #include <cerrno>
-#include <new>
 #include <utility>
 
 namespace lumicap::v4l2 {
@@ -164,7 +164,7 @@ bool RateRangeOf(const std::vector<v4l2_frmivalenum>& intervals, RateRange* rang
 
 HRESULT ListFormats(int fd, std::vector<DeviceFormat>* formats)
 {
-    try {
+    return NoThrow([&]() -> HRESULT {
         std::vector<DeviceFormat> listed;
         for (uint32_t index = 0; index < kMaxEntries; ++index) {
             v4l2_fmtdesc description{};
@@ -179,9 +179,7 @@ HRESULT ListFormats(int fd, std::vector<DeviceFormat>* formats)
         }
         *formats = std::move(listed);
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 }  // namespace lumicap::v4l2

@@ -1,5 +1,6 @@
 #include "device_frame_source.h"
 
+#include "platform/no_throw.h"
 #include "platform/v4l2/device_formats.h"
 
 #include <linux/videodev2.h>
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <new>
-#include <system_error>
 
 namespace lumicap::v4l2 {
 namespace {
@@ -67,15 +67,13 @@ HRESULT DeviceFrameSource::Start(const virt::FrameFormat& format)
         freshWait_ = FreshWait(format);
     }
     stream_ = std::move(stream);
-    try {
-        capture_ = std::thread(&DeviceFrameSource::Capture, this);
-    } catch (const std::system_error&) {
+    hr = NoThrowStartingThread([&] { capture_ = std::thread(&DeviceFrameSource::Capture, this); });
+    if (FAILED(hr)) {
         stream_.reset();
         std::lock_guard<std::mutex> lock(mutex_);
         streaming_ = false;
-        return E_FAIL;
     }
-    return S_OK;
+    return hr;
 }
 
 void DeviceFrameSource::Stop()
@@ -151,11 +149,7 @@ void DeviceFrameSource::Capture()
         HRESULT hr = stream_->WaitFrame(kPollMilliseconds, &frame);
         if (hr == S_FALSE) continue;
         if (SUCCEEDED(hr)) {
-            try {
-                back.assign(frame.data, frame.data + frame.bytesUsed);
-            } catch (const std::bad_alloc&) {
-                back.clear();
-            }
+            if (FAILED(AssignNoThrow(back, frame.data, frame.data + frame.bytesUsed))) back.clear();
             hr = stream_->Requeue(frame);
         }
         if (FAILED(hr)) {

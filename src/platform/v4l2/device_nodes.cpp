@@ -1,5 +1,6 @@
 #include "platform/v4l2/device_nodes.h"
 
+#include "platform/no_throw.h"
 #include "platform/v4l2/device_error.h"
 #include "platform/v4l2/device_ioctl.h"
 
@@ -12,7 +13,6 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <new>
 #include <utility>
 
 namespace lumicap::v4l2 {
@@ -96,8 +96,8 @@ HRESULT OpenNode(const std::string& path, UniqueFd* fd)
 
 std::vector<DeviceNode> ListCaptureNodes(const std::string& directory)
 {
-    try {
-        std::vector<DeviceNode> nodes;
+    std::vector<DeviceNode> nodes;
+    const HRESULT hr = NoThrow([&] {
         for (const auto& entry : VideoEntries(directory)) {
             std::string path = directory + "/" + entry.second;
             UniqueFd fd;
@@ -111,10 +111,9 @@ std::vector<DeviceNode> ListCaptureNodes(const std::string& directory)
             if (FAILED(opened) || !QueryCapabilities(fd.Get(), &caps) || !IsCaptureNode(caps)) continue;
             nodes.push_back({std::move(path), FieldString(caps.card), FieldString(caps.bus_info)});
         }
-        return nodes;
-    } catch (const std::bad_alloc&) {
-        return {};
-    }
+    });
+    if (FAILED(hr)) nodes.clear();
+    return nodes;
 }
 
 }  // namespace lumicap::v4l2

@@ -1,10 +1,11 @@
 #include "platform/v4l2/frame_conversion.h"
 
+#include "platform/no_throw.h"
+
 #include <linux/videodev2.h>
 
 #include <climits>
 #include <cstring>
-#include <new>
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/planar_functions.h>
@@ -95,14 +96,11 @@ void ClearTopBytes(uint32_t* pixels, size_t count)
     for (; i < count; ++i) pixels[i] &= 0x00FFFFFFu;
 }
 
-HRESULT Grow(std::vector<uint32_t>* buffer, size_t count)
+// Makes the scratch buffer hold at least count elements; it never shrinks, so frames reuse it.
+template <typename Element>
+HRESULT Grow(std::vector<Element>* buffer, size_t count)
 {
-    try {
-        if (buffer->size() < count) buffer->resize(count);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+    return buffer->size() < count ? ResizeNoThrow(*buffer, count) : S_OK;
 }
 
 }  // namespace
@@ -175,11 +173,8 @@ private:
     HRESULT YvyuToArgb(uint8_t* dst, int dstStride)
     {
         const int pairs = static_cast<int>(HalfUp(frame_.width));
-        try {
-            if (scratch_.row_.size() < size_t(pairs) * 4) scratch_.row_.resize(size_t(pairs) * 4);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
+        const HRESULT grown = Grow(&scratch_.row_, size_t(pairs) * 4);
+        if (FAILED(grown)) return grown;
         const int w = static_cast<int>(frame_.width);
         for (uint32_t row = 0; row < frame_.height; ++row) {
             const uint8_t* src = frame_.data + size_t{row} * frame_.bytesPerLine;

@@ -1,7 +1,8 @@
 #include "platform/v4l2/jpeg_huffman.h"
 
+#include "platform/no_throw.h"
+
 #include <array>
-#include <new>
 
 namespace lumicap::v4l2 {
 namespace {
@@ -138,21 +139,19 @@ HRESULT WithHuffmanTables(const uint8_t* jpeg, size_t size, std::vector<uint8_t>
     if (out == nullptr) return E_INVALIDARG;
     const HeaderScan scan = ScanToSos(jpeg, size);
     if (!scan.wellFormed) return E_INVALIDARG;
-    try {
+    const HRESULT hr = NoThrow([&] {
         out->clear();
         if (scan.hasDht) {
             out->assign(jpeg, jpeg + size);
-            return S_OK;
+            return;
         }
         out->reserve(size + kDhtSegmentBytes);
         out->insert(out->end(), jpeg, jpeg + scan.sosOffset);
         AppendStandardDht(out);
         out->insert(out->end(), jpeg + scan.sosOffset, jpeg + size);
-    } catch (const std::bad_alloc&) {
-        out->clear();
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+    });
+    if (FAILED(hr)) out->clear();
+    return hr;
 }
 
 }  // namespace lumicap::v4l2

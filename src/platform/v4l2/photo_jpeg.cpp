@@ -2,8 +2,7 @@
 
 #include <linux/videodev2.h>
 
-#include <new>
-
+#include "platform/no_throw.h"
 #include "platform/v4l2/jpeg_huffman.h"
 
 namespace lumicap::v4l2 {
@@ -39,11 +38,8 @@ private:
         if (width == 0 || height == 0 || width > kMaxFrameDimension || height > kMaxFrameDimension) {
             return E_INVALIDARG;
         }
-        try {
-            scratch_.pixels_.resize(size_t{width} * height);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
+        const HRESULT hr = ResizeNoThrow(scratch_.pixels_, size_t{width} * height);
+        if (FAILED(hr)) return hr;
         return ConvertToRgb32(frame, scratch_.pixels_.data(), width, height, scratch_.conversion_);
     }
 
@@ -56,11 +52,8 @@ private:
         }
         const int w = static_cast<int>(width);
         const int h = static_cast<int>(height);
-        try {
-            jpeg->resize(tjBufSize(w, h, TJSAMP_420));
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
+        const HRESULT hr = ResizeNoThrow(*jpeg, tjBufSize(w, h, TJSAMP_420));
+        if (FAILED(hr)) return hr;
         unsigned char* out = jpeg->data();
         unsigned long outSize = static_cast<unsigned long>(jpeg->size());
         const int result =

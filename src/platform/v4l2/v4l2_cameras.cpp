@@ -2,6 +2,7 @@
 // enumeration shows a camera, and the feed an engine opened on one of them streams from.
 #include "platform/capture_engine/camera_backend.h"
 #include "platform/media_foundation/activation.h"
+#include "platform/no_throw.h"
 #include "platform/v4l2/device_formats.h"
 #include "platform/v4l2/device_frame_source.h"
 #include "platform/v4l2/device_nodes.h"
@@ -100,13 +101,12 @@ CameraCondition AccessCondition(const std::string& path)
 std::vector<std::shared_ptr<CameraRecord>> PluggedCameras()
 {
     std::vector<std::shared_ptr<CameraRecord>> cameras;
-    try {
+    const HRESULT hr = NoThrow([&] {
         for (const v4l2::DeviceNode& node : v4l2::ListCaptureNodes()) {
             cameras.push_back(std::make_shared<CameraRecord>(Describe(node)));
         }
-    } catch (const std::bad_alloc&) {
-        cameras.clear();
-    }
+    });
+    if (FAILED(hr)) cameras.clear();
     return cameras;
 }
 
@@ -119,11 +119,8 @@ HRESULT OpenCameraFeed(IUnknown* activate, CameraFeed* feed)
     if (FAILED(hr)) return hr;
     const std::string& path = camera->Description().devicePath;
     opened.condition = AccessCondition(path);
-    try {
-        opened.frames.reset(new (std::nothrow) v4l2::DeviceFrameSource(path));
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    hr = NoThrow([&] { opened.frames.reset(new (std::nothrow) v4l2::DeviceFrameSource(path)); });
+    if (FAILED(hr)) return hr;
     if (!opened.frames) return E_OUTOFMEMORY;
     *feed = std::move(opened);
     return S_OK;

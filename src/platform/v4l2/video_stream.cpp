@@ -1,5 +1,6 @@
 #include "platform/v4l2/video_stream.h"
 
+#include "platform/no_throw.h"
 #include "platform/v4l2/device_ioctl.h"
 #include "platform/v4l2/device_nodes.h"
 
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <new>
 #include <utility>
 
 namespace lumicap::v4l2 {
@@ -124,12 +124,11 @@ HRESULT VideoStream::MapBuffers()
     if (!Ioctl(fd_.Get(), VIDIOC_REQBUFS, &request)) return DeviceError(errno, DeviceStep::buffers);
     buffersRequested_ = true;
     if (request.count == 0) return E_OUTOFMEMORY;
-    try {
+    const HRESULT hr = NoThrow([&] {
         buffers_.reserve(request.count);
         queued_.assign(request.count, false);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
+    if (FAILED(hr)) return hr;
     for (uint32_t index = 0; index < request.count; ++index) {
         v4l2_buffer buffer = MmapBuffer(index);
         if (!Ioctl(fd_.Get(), VIDIOC_QUERYBUF, &buffer)) return DeviceError(errno, DeviceStep::buffers);
