@@ -14,7 +14,11 @@ inline const char* CameraErrorReason(HRESULT status)
 {
     switch (static_cast<uint32_t>(status)) {
     case 0xC00D3704u: return "the camera is in use by another application";
+#ifdef LUMICAP_EXAMPLES_V4L2
+    case 0x80070005u: return "this user may not open the camera (add it to the video group)";
+#else
     case 0x80070005u: return "camera access is turned off in Settings > Privacy > Camera";
+#endif
     case 0xC00D3EA2u: return "the camera was unplugged";
     case 0xC00D3EA3u: return "another application has taken the camera over";
     case 0x887A0005u: return "the graphics device was reset";

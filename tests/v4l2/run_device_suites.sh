@@ -18,4 +18,6 @@ for suite in lumicap_v4l2_device_tests lumicap_v4l2_exports_tests; do
     echo "== $suite"
     "$program" || status=1
 done
+echo "== denied camera"
+sh tests/v4l2/denied_camera_check.sh "$build" || status=1
 exit $status

@@ -6,6 +6,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <linux/videodev2.h>
 
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace lumicap::v4l2 {
@@ -61,13 +64,29 @@ bool IsCaptureNode(const v4l2_capability& caps)
     return (node & V4L2_CAP_VIDEO_CAPTURE) != 0 && (node & V4L2_CAP_STREAMING) != 0;
 }
 
-// The device's name as the kernel shows it to everyone, for a node whose capabilities cannot be read.
-std::string SysfsName(const std::string& node)
+// A node this process may not open, as udev recorded it when the device appeared (its database is
+// readable by everyone): listed only when udev saw a capture node, named by the card name udev read.
+// Without a record the node's kind is unknown and it is left out, so no output or metadata node is
+// ever offered as a camera.
+bool DescribeFromUdev(const std::string& path, DeviceNode* node)
 {
-    std::ifstream file("/sys/class/video4linux/" + node + "/name");
-    std::string name;
-    std::getline(file, name);
-    return name;
+    struct stat status{};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return false;
+    std::ifstream record("/run/udev/data/c" + std::to_string(major(status.st_rdev)) + ":" +
+                         std::to_string(minor(status.st_rdev)));
+    bool capture = false;
+    std::string line;
+    while (std::getline(record, line)) {
+        constexpr char kCapabilities[] = "E:ID_V4L_CAPABILITIES=";
+        constexpr char kProduct[] = "E:ID_V4L_PRODUCT=";
+        constexpr char kPath[] = "E:ID_PATH=";
+        if (line.rfind(kCapabilities, 0) == 0) capture = line.find(":capture:") != std::string::npos;
+        if (line.rfind(kProduct, 0) == 0) node->card = line.substr(sizeof kProduct - 1);
+        if (line.rfind(kPath, 0) == 0) node->busInfo = line.substr(sizeof kPath - 1);
+    }
+    node->path = path;
+    node->accessible = false;
+    return capture && !node->card.empty();
 }
 
 }  // namespace
@@ -104,8 +123,8 @@ std::vector<DeviceNode> ListCaptureNodes(const std::string& directory)
             v4l2_capability caps;
             const HRESULT opened = OpenNode(path, &fd);
             if (opened == E_ACCESSDENIED) {
-                std::string name = SysfsName(entry.second);
-                if (!name.empty()) nodes.push_back({std::move(path), std::move(name), std::string(), false});
+                DeviceNode denied;
+                if (DescribeFromUdev(path, &denied)) nodes.push_back(std::move(denied));
                 continue;
             }
             if (FAILED(opened) || !QueryCapabilities(fd.Get(), &caps) || !IsCaptureNode(caps)) continue;

@@ -16,8 +16,9 @@ struct DeviceNode {
     std::string path;     // e.g. /dev/video0
     std::string card;     // the driver's name for the device, v4l2_capability::card
     std::string busInfo;  // stable per physical device, v4l2_capability::bus_info
-    // False for a node this process may not open (not in the video group): it is still listed, named
-    // as sysfs names it, so a host sees the camera and learns that access is denied when opening it.
+    // False for a capture node this process may not open (not in the video group): it is still
+    // listed, as udev described it, so a host sees the camera and learns that access is denied when
+    // opening it.
     bool accessible = true;
 };
 
