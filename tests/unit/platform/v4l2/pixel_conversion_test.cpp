@@ -7,6 +7,7 @@
 #include <linux/videodev2.h>
 
 #include <gtest/gtest.h>
+#include <libyuv/convert_argb.h>
 
 #include <cstdlib>
 #include <functional>
@@ -459,6 +460,40 @@ TEST(PhotoJpeg, BadFramesFailWithTheConversionError)
     owned.frame.pixelFormat = V4L2_PIX_FMT_GREY;
     EXPECT_EQ(v4l2::EncodePhotoJpeg(owned.frame, kWidth, kHeight, scratch, &jpeg), MF_E_INVALIDMEDIATYPE);
     EXPECT_EQ(v4l2::EncodePhotoJpeg(owned.frame, kWidth, kHeight, scratch, nullptr), E_INVALIDARG);
+}
+
+// A frame taller than one of the converter's strips, of noise, so a strip that read another strip's
+// rows or chroma would differ from libyuv's conversion of the whole frame.
+TEST(PixelConversionStrips, MatchTheWholeFrameConvertedAtOnce)
+{
+    constexpr int kW = 48, kH = 37;
+    std::vector<uint8_t> noise(size_t{kW} * kH * 2);
+    uint32_t state = 12345;
+    for (uint8_t& byte : noise) byte = static_cast<uint8_t>((state = state * 1103515245u + 12345u) >> 24);
+    const uint8_t* y = noise.data();
+    const uint8_t* u = y + kW * kH;
+    const uint8_t* v = u + (kW / 2) * ((kH + 1) / 2);
+    using Reference = std::function<int(uint8_t*)>;
+    const std::pair<uint32_t, Reference> cases[] = {
+        {V4L2_PIX_FMT_YUYV, [&](uint8_t* out) { return libyuv::YUY2ToARGB(y, kW * 2, out, kW * 4, kW, kH); }},
+        {V4L2_PIX_FMT_UYVY, [&](uint8_t* out) { return libyuv::UYVYToARGB(y, kW * 2, out, kW * 4, kW, kH); }},
+        {V4L2_PIX_FMT_NV12, [&](uint8_t* out) { return libyuv::NV12ToARGB(y, kW, u, kW, out, kW * 4, kW, kH); }},
+        {V4L2_PIX_FMT_YUV420,
+         [&](uint8_t* out) { return libyuv::I420ToARGB(y, kW, u, kW / 2, v, kW / 2, out, kW * 4, kW, kH); }},
+        {V4L2_PIX_FMT_YVU420,
+         [&](uint8_t* out) { return libyuv::I420ToARGB(y, kW, v, kW / 2, u, kW / 2, out, kW * 4, kW, kH); }},
+    };
+    v4l2::ConversionScratch scratch;
+    for (const auto& [fourcc, reference] : cases) {
+        SCOPED_TRACE(fourcc);
+        const bool packed = fourcc == V4L2_PIX_FMT_YUYV || fourcc == V4L2_PIX_FMT_UYVY;
+        const CapturedFrame frame{fourcc, kW, kH, packed ? kW * 2u : kW * 1u, noise.data(), noise.size()};
+        std::vector<uint32_t> converted(size_t{kW} * kH), expected(size_t{kW} * kH);
+        ASSERT_EQ(v4l2::ConvertToRgb32(frame, converted.data(), kW, kH, scratch), S_OK);
+        ASSERT_EQ(reference(reinterpret_cast<uint8_t*>(expected.data())), 0);
+        for (uint32_t& pixel : expected) pixel &= 0x00FFFFFFu;
+        EXPECT_EQ(converted, expected);
+    }
 }
 
 }  // namespace
