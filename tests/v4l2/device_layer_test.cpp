@@ -5,18 +5,15 @@
 #include "platform/v4l2/device_formats.h"
 #include "platform/v4l2/device_nodes.h"
 #include "platform/v4l2/video_stream.h"
+#include "vm_probes.h"
 
-#include <dirent.h>
 #include <linux/videodev2.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <memory>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -34,54 +31,17 @@ namespace {
 constexpr const char* kFirst = "/dev/video0";
 constexpr const char* kSecond = "/dev/video4";
 
-int OpenDescriptors()
-{
-    int count = 0;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir("/proc/self/fd"), closedir);
-    if (!dir) return -1;
-    while (const dirent* entry = readdir(dir.get())) {
-        if (entry->d_name[0] != '.') ++count;
-    }
-    return count - 1;  // the directory's own descriptor
-}
-
-bool Maps(const std::string& path)
-{
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line)) {
-        if (line.size() >= path.size() && line.compare(line.size() - path.size(), path.size(), path) == 0) return true;
-    }
-    return false;
-}
-
-std::string Output(const std::string& command)
-{
-    std::string text;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
-    if (!pipe) return text;
-    char chunk[4096];
-    while (size_t n = fread(chunk, 1, sizeof chunk, pipe.get())) text.append(chunk, n);
-    return text;
-}
-
-void SetControl(const char* node, const char* control, int value = 1)
-{
-    std::string command = std::string("v4l2-ctl -d ") + node + " -c " + control + "=" + std::to_string(value);
-    ASSERT_EQ(system(command.c_str()), 0) << command;
-}
-
 class DeviceLayer : public ::testing::Test {
 protected:
     void SetUp() override
     {
         if (access(kFirst, F_OK) != 0) GTEST_SKIP() << "no vivid here; run the test in scripts/v4l2-vm.sh";
-        descriptors_ = OpenDescriptors();
+        descriptors_ = testing::OpenDescriptorCount();
     }
     void TearDown() override
     {
         if (descriptors_ >= 0) {
-            EXPECT_EQ(OpenDescriptors(), descriptors_) << "descriptors leaked";
+            EXPECT_EQ(testing::OpenDescriptorCount(), descriptors_) << "descriptors leaked";
         }
     }
 
@@ -155,7 +115,7 @@ struct Listed {
 std::vector<Listed> ListedByV4l2Ctl(const char* node)
 {
     std::vector<Listed> listed;
-    std::istringstream lines(Output(std::string("v4l2-ctl -d ") + node + " --list-formats-ext"));
+    std::istringstream lines(testing::Output(std::string("v4l2-ctl -d ") + node + " --list-formats-ext"));
     std::string line;
     uint32_t pixelFormat = 0;
     while (std::getline(lines, line)) {
@@ -194,7 +154,7 @@ TEST_F(DeviceLayer, ListsTheFormatsV4l2CtlListsThatTheEngineOffers)
     for (size_t i = 0; i < formats.size(); ++i) {
         const DeviceFormat& f = formats[i];
         const Listed& e = expected[i];
-        SCOPED_TRACE(testing::Message() << "entry " << i << ": " << e.width << "x" << e.height);
+        SCOPED_TRACE(::testing::Message() << "entry " << i << ": " << e.width << "x" << e.height);
         EXPECT_EQ(f.pixelFormat, e.pixelFormat);
         EXPECT_EQ(f.width, e.width);
         EXPECT_EQ(f.height, e.height);
@@ -225,7 +185,7 @@ TEST_F(DeviceLayer, StreamsFramesOfTheNegotiatedSize)
     EXPECT_EQ(stream.PixelFormat(), uint32_t{V4L2_PIX_FMT_YUYV});
     EXPECT_GE(stream.BytesPerLine(), 640u * 2);
     EXPECT_GE(stream.SizeImage(), stream.BytesPerLine() * 480);
-    EXPECT_TRUE(Maps(kFirst));
+    EXPECT_TRUE(testing::MapsNode(kFirst));
 
     uint32_t last = 0;
     for (int i = 0; i < 6; ++i) {
@@ -243,7 +203,7 @@ TEST_F(DeviceLayer, StreamsFramesOfTheNegotiatedSize)
     }
     stream.Stop();
     stream.Stop();
-    EXPECT_FALSE(Maps(kFirst));
+    EXPECT_FALSE(testing::MapsNode(kFirst));
     // A size the driver does not have is not silently replaced with another one.
     EXPECT_EQ(stream.Start(V4L2_PIX_FMT_YUYV, 641, 479, 25, 1), MF_E_INVALIDMEDIATYPE);
     ASSERT_EQ(stream.Start(V4L2_PIX_FMT_YUYV, 320, 180, 60, 1), S_OK);
@@ -268,12 +228,12 @@ TEST_F(DeviceLayer, AWaitWithoutAFrameEndsWithNoFrame)
     VideoStream stream;
     ASSERT_EQ(stream.Open(kFirst), S_OK);
     // The driver drops every frame: none will ever come.
-    SetControl(kFirst, "percentage_of_dropped_buffers", 100);
+    ASSERT_TRUE(testing::SetControl(kFirst, "percentage_of_dropped_buffers", 100));
     HRESULT started = stream.Start(V4L2_PIX_FMT_YUYV, 320, 180, 30, 1);
     VideoStream::Dequeued frame{};
     HRESULT waits[] = {stream.WaitFrame(0, &frame), stream.WaitFrame(-1, &frame), stream.WaitFrame(300, &frame)};
     stream.Stop();
-    SetControl(kFirst, "percentage_of_dropped_buffers", 0);
+    ASSERT_TRUE(testing::SetControl(kFirst, "percentage_of_dropped_buffers", 0));
     ASSERT_EQ(started, S_OK);
     for (HRESULT hr : waits) EXPECT_EQ(hr, S_FALSE);
 }
@@ -296,11 +256,11 @@ TEST_F(DeviceLayer, AFailedStreamOnLeavesNothingMappedAndTheNextStartWorks)
 {
     VideoStream stream;
     ASSERT_EQ(stream.Open(kFirst), S_OK);
-    SetControl(kFirst, "inject_vidioc_streamon_error");
+    ASSERT_TRUE(testing::SetControl(kFirst, "inject_vidioc_streamon_error"));
     HRESULT hr = stream.Start(V4L2_PIX_FMT_YUYV, 640, 480, 25, 1);
     EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
     EXPECT_FALSE(stream.IsStreaming());
-    EXPECT_FALSE(Maps(kFirst));
+    EXPECT_FALSE(testing::MapsNode(kFirst));
 
     ASSERT_EQ(stream.Start(V4L2_PIX_FMT_YUYV, 640, 480, 25, 1), S_OK);
     ExpectFrame(stream);
@@ -312,7 +272,7 @@ TEST_F(DeviceLayer, AFrameTheDriverMarksDamagedIsSkipped)
     ASSERT_EQ(stream.Open(kFirst), S_OK);
     ASSERT_EQ(stream.Start(V4L2_PIX_FMT_YUYV, 320, 180, 30, 1), S_OK);
     ExpectFrame(stream);
-    SetControl(kFirst, "inject_v4l2_buf_flag_error");
+    ASSERT_TRUE(testing::SetControl(kFirst, "inject_v4l2_buf_flag_error"));
     // Each frame goes straight back, so the driver fills the buffers in turn (dropping a frame
     // when late skips a sequence number, never a buffer): only a buffer kept from the caller
     // breaks the turn.
@@ -337,7 +297,7 @@ TEST_F(DeviceLayer, ZzADisconnectWhileStreamingInvalidatesTheDevice)
     ASSERT_EQ(stream.Open(kSecond), S_OK);
     ASSERT_EQ(stream.Start(V4L2_PIX_FMT_YUYV, 320, 180, 30, 1), S_OK);
     ExpectFrame(stream);
-    SetControl(kSecond, "disconnect");
+    ASSERT_TRUE(testing::SetControl(kSecond, "disconnect"));
 
     HRESULT hr = S_OK;
     for (int i = 0; i < 8 && hr == S_OK; ++i) {
@@ -352,7 +312,7 @@ TEST_F(DeviceLayer, ZzADisconnectWhileStreamingInvalidatesTheDevice)
     UniqueFd fd;
     EXPECT_EQ(OpenNode(kSecond, &fd), MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED);
     stream.Close();
-    EXPECT_FALSE(Maps(kSecond));
+    EXPECT_FALSE(testing::MapsNode(kSecond));
 }
 
 }  // namespace

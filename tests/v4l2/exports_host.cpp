@@ -1,14 +1,6 @@
 #include "exports_host.h"
 
-#include <dirent.h>
-#include <limits.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <fstream>
-#include <memory>
 
 namespace lumicap::v4l2::testing {
 
@@ -52,22 +44,6 @@ std::vector<std::string> MediaTypeList()
     SAFEARRAY* list = nullptr;
     GetMediaTypeList(&list);
     return TakeStringList(list);
-}
-
-std::string Output(const std::string& command)
-{
-    std::string text;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
-    if (!pipe) return text;
-    char chunk[4096];
-    while (size_t n = fread(chunk, 1, sizeof chunk, pipe.get())) text.append(chunk, n);
-    return text;
-}
-
-bool SetControl(const std::string& node, const std::string& control, int value)
-{
-    const std::string command = "v4l2-ctl -d " + node + " -c " + control + "=" + std::to_string(value);
-    return system(command.c_str()) == 0;
 }
 
 ExportsHost& ExportsHost::Get()
@@ -157,45 +133,6 @@ bool ExportsHost::StartPreviewAndWaitForFrame(INT32 index, std::chrono::millisec
     const UINT64 shown = LumicapGetFrameCount(preview_);
     if (StartPreview(index, preview_) != S_OK) return false;
     return PumpUntil([&] { return LumicapGetFrameCount(preview_) > shown; }, timeout);
-}
-
-std::vector<std::string> OpenNodes()
-{
-    std::vector<std::string> nodes;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir("/proc/self/fd"), closedir);
-    if (!dir) return nodes;
-    while (const dirent* entry = readdir(dir.get())) {
-        if (entry->d_name[0] == '.') continue;
-        char target[PATH_MAX];
-        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
-        const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-        if (n <= 0) continue;
-        const std::string path(target, static_cast<size_t>(n));
-        if (path.rfind("/dev/video", 0) == 0) nodes.push_back(path);
-    }
-    return nodes;
-}
-
-int OpenDescriptorCount()
-{
-    int count = 0;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir("/proc/self/fd"), closedir);
-    if (!dir) return -1;
-    while (const dirent* entry = readdir(dir.get())) {
-        if (entry->d_name[0] != '.') ++count;
-    }
-    return count - 1; // the directory's own descriptor
-}
-
-int NodeMappingCount()
-{
-    int count = 0;
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line)) {
-        if (line.find(" /dev/video") != std::string::npos) ++count;
-    }
-    return count;
 }
 
 } // namespace lumicap::v4l2::testing

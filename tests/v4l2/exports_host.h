@@ -1,8 +1,10 @@
 // A host for the library's exports on V4L2 cameras: one event window and one
 // preview window for the whole process (CreateInstance takes its window once),
 // a pump that hands every WM_CAMERA_EVENT back to the library and records the
-// other messages, and shell helpers for v4l2-ctl.
+// other messages.
 #pragma once
+
+#include "vm_probes.h"
 
 #include <lumicap/lumicap.h>
 
@@ -24,11 +26,6 @@ std::string Narrow(const Text& text);
 std::vector<std::string> TakeStringList(SAFEARRAY* list);
 std::vector<std::string> CameraList();
 std::vector<std::string> MediaTypeList();
-
-// A command's standard output and error.
-std::string Output(const std::string& command);
-// v4l2-ctl -d node -c control=value; false when it failed.
-bool SetControl(const std::string& node, const std::string& control, int value = 1);
 
 class ExportsHost {
 public:
@@ -71,12 +68,5 @@ private:
     HWND preview_ = nullptr;
     std::deque<MSG> notices_;
 };
-
-// The /dev/video* nodes this process has open, one entry per descriptor.
-std::vector<std::string> OpenNodes();
-// Descriptors this process has open.
-int OpenDescriptorCount();
-// Mappings of /dev/video* nodes in this process.
-int NodeMappingCount();
 
 } // namespace lumicap::v4l2::testing
