@@ -48,12 +48,15 @@ extern "C" {
 #define WM_CAMERA_READY 0x8002       /* the camera finished initialising; lParam: its HRESULT (0 = S_OK) */
 #define WM_CAMERA_PHOTO_READY 0x8003 /* a photo can be fetched with GetLastPhoto; lParam: its HRESULT */
 #define WM_CAMERA_ERROR 0x8004       /* something failed: wParam one of LUMICAP_ERROR_*, lParam the HRESULT */
+#define WM_CAMERA_BLOCKED 0x8005     /* wParam 1: the camera's stream is blocked (privacy shutter, access
+                                      * switched off while running; the preview shows black); 0: unblocked */
 
 /* What failed, in the wParam of WM_CAMERA_ERROR. */
 #define LUMICAP_ERROR_INITIALIZE 1 /* the camera could not be initialised (e.g. access denied) */
 #define LUMICAP_ERROR_PREVIEW 2    /* the preview failed to start or stop (e.g. camera in use) */
-#define LUMICAP_ERROR_PHOTO 3      /* a photo request was refused, or the photo failed */
+#define LUMICAP_ERROR_PHOTO 3      /* a photo request was refused, failed, or not done within 10 s */
 #define LUMICAP_ERROR_CAMERA 4     /* the camera set-up ended (unplugged, taken over, device lost) */
+#define LUMICAP_ERROR_EVENT 5      /* another engine event failed; the set-up goes on */
 
 /* Receives one UTF-16 line per step; the text is valid only during the call. */
 typedef void(WINAPI* LogCallback)(LPCWSTR text);

@@ -137,6 +137,27 @@ LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualGetLatestFrame(HWND window, UIN
 #define LUMICAP_VIRTUAL_PHOTO_WRITE_PATCHED 2
 LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetPhotoWriteMode(UINT32 mode);
 
+/* The default microphone, which a capture engine opens besides the camera unless its attributes say
+ * MF_CAPTURE_ENGINE_USE_VIDEO_DEVICE_ONLY (or it is given an audio source), as the system's does.
+ * LUMICAP_VIRTUAL_CAMERA_DENIED (microphone access turned off) makes such an engine's
+ * MF_CAPTURE_ENGINE_INITIALIZED report E_ACCESSDENIED, LUMICAP_VIRTUAL_CAMERA_BUSY
+ * MF_E_HW_MFT_FAILED_START_STREAMING; the engine then refuses every later request. Applies to engines
+ * initialised from now on, until LUMICAP_VIRTUAL_CAMERA_NORMAL or LumicapVirtualReset.
+ * Returns S_OK, or E_INVALIDARG for an unknown condition. */
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetMicrophoneCondition(UINT32 condition);
+
+/* Blocks or unblocks the stream of every running engine on a camera of this name, as a privacy
+ * shutter or camera access switched off while running does: the engine reports
+ * MF_CAPTURE_ENGINE_CAMERA_STREAM_BLOCKED (or ..._UNBLOCKED) and draws black frames while blocked.
+ * Returns S_OK, E_POINTER for a null name, HRESULT_FROM_WIN32(ERROR_NOT_FOUND) when no attached
+ * camera has the name. */
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameraBlocked(LPCWSTR friendlyName, BOOL blocked);
+
+/* The next engine event of this extended type is never sent, as by an engine that never completes
+ * a request (each call drops one more). LumicapVirtualReset forgets them.
+ * Returns S_OK, or E_POINTER for a null type. */
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualDropNextEvent(const GUID* extendedType);
+
 #ifdef __cplusplus
 }
 #endif

@@ -30,17 +30,20 @@ ULONG CaptureManager::CaptureEngineCB::Release()
 
 namespace {
 
-// What WM_CAMERA_ERROR reports for a failed event of this type; other types and events whose type
-// cannot be read count as a camera failure.
+// What WM_CAMERA_ERROR reports for a failed event of this type. Only an engine error ends the set-up;
+// a refused media type concerns the preview; any other failed event, or one whose type cannot be
+// read, is news the set-up survives.
 WPARAM ErrorKind(REFGUID type, bool typeKnown)
 {
-    if (!typeKnown) return LUMICAP_ERROR_CAMERA;
+    if (!typeKnown) return LUMICAP_ERROR_EVENT;
     if (IsEqualGUID(type, MF_CAPTURE_ENGINE_INITIALIZED)) return LUMICAP_ERROR_INITIALIZE;
-    if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STARTED) || IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STOPPED)) {
+    if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STARTED) || IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STOPPED) ||
+        IsEqualGUID(type, MF_CAPTURE_SOURCE_CURRENT_DEVICE_MEDIA_TYPE_SET)) {
         return LUMICAP_ERROR_PREVIEW;
     }
     if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PHOTO_TAKEN)) return LUMICAP_ERROR_PHOTO;
-    return LUMICAP_ERROR_CAMERA;
+    if (IsEqualGUID(type, MF_CAPTURE_ENGINE_ERROR)) return LUMICAP_ERROR_CAMERA;
+    return LUMICAP_ERROR_EVENT;
 }
 
 LPARAM StatusParam(HRESULT status) { return static_cast<LPARAM>(status); }
@@ -55,6 +58,10 @@ void CaptureManager::CaptureEngineCB::PostNotices(REFGUID type, bool typeKnown, 
         PostMessageW(eventWindow, WM_CAMERA_READY, 0, StatusParam(status));
     } else if (typeKnown && IsEqualGUID(type, MF_CAPTURE_ENGINE_PHOTO_TAKEN)) {
         PostMessageW(eventWindow, WM_CAMERA_PHOTO_READY, 0, StatusParam(status));
+    } else if (typeKnown && IsEqualGUID(type, MF_CAPTURE_ENGINE_CAMERA_STREAM_BLOCKED)) {
+        PostMessageW(eventWindow, WM_CAMERA_BLOCKED, 1, 0);
+    } else if (typeKnown && IsEqualGUID(type, MF_CAPTURE_ENGINE_CAMERA_STREAM_UNBLOCKED)) {
+        PostMessageW(eventWindow, WM_CAMERA_BLOCKED, 0, 0);
     }
     const bool engineError = typeKnown && IsEqualGUID(type, MF_CAPTURE_ENGINE_ERROR);
     // An engine error ends the set-up whatever its status says, so it is never reported as success.
@@ -65,17 +72,35 @@ void CaptureManager::CaptureEngineCB::PostNotices(REFGUID type, bool typeKnown, 
     }
 }
 
+// A tear-down waits for the end of the preview without the host's message loop, so the engine's
+// thread tells it directly. After an engine error no stop will be confirmed: that ends the wait too.
+void CaptureManager::CaptureEngineCB::TrackPreview(REFGUID type, HRESULT status)
+{
+    if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STARTED)) {
+        if (FAILED(status)) return;
+        if (previewStopped) ResetEvent(previewStopped.Get());
+        previewDrawing.store(true, std::memory_order_release);
+    } else if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STOPPED) || IsEqualGUID(type, MF_CAPTURE_ENGINE_ERROR)) {
+        previewDrawing.store(false, std::memory_order_release);
+        if (previewStopped) SetEvent(previewStopped.Get());
+    }
+}
+
 HRESULT CaptureManager::CaptureEngineCB::OnEvent(IMFMediaEvent* event)
 {
+    if (!event) return S_OK;
+    GUID type = GUID_NULL;
+    const bool typeKnown = SUCCEEDED(event->GetExtendedType(&type));
     // Without an event window a message would go to this thread's own queue, which nobody reads.
-    if (!event || !eventWindow) return S_OK;
-    if (!retired.load(std::memory_order_acquire)) {
-        GUID type = GUID_NULL;
-        const bool typeKnown = SUCCEEDED(event->GetExtendedType(&type));
-        HRESULT status = S_OK;
+    const bool notify = eventWindow && !retired.load(std::memory_order_acquire);
+    HRESULT status = S_OK;
+    if (notify || (typeKnown && IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STARTED))) {
         const HRESULT hr = event->GetStatus(&status);
-        PostNotices(type, typeKnown, FAILED(hr) ? hr : status);
+        if (FAILED(hr)) status = hr;
     }
+    if (typeKnown) TrackPreview(type, status);
+    if (!eventWindow) return S_OK;
+    if (notify) PostNotices(type, typeKnown, status);
     // The record has room reserved for every message the queue can hold, so this never fails.
     ThePostedEvents().Add(event, setUp);
     // The reference travels with the message; if the message cannot be posted nobody will give it back.
@@ -108,10 +133,12 @@ void CaptureManager::HandleEngineEvent(IMFMediaEvent* event)
     if (SUCCEEDED(event->GetExtendedType(&type))) {
         if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STARTED)) {
             isPreviewing = SUCCEEDED(status);
+            if (FAILED(status)) DropPreviewConfiguration();
         } else if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PREVIEW_STOPPED)) {
             isPreviewing = false;
         } else if (IsEqualGUID(type, MF_CAPTURE_ENGINE_PHOTO_TAKEN)) {
             isPhotoPending = false;
+            photoDeadline.Disarm();
         } else if (IsEqualGUID(type, MF_CAPTURE_ENGINE_ERROR)) {
             ReleaseEngine();
         }

@@ -72,36 +72,74 @@ HRESULT CreateVideoDeviceManager()
 
 HRESULT CaptureManager::InitializeEngine(IMFActivate* camera)
 {
+    StopPreviewBeforeTearDown();
     ReleaseEngine();
 
     stateEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!stateEvent) return LastErrorResult();
+    UniqueEvent previewStopped;
+    previewStopped.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!previewStopped) return LastErrorResult();
 
     // Reserved now, so the callback can always record what it posts.
     if (!ThePostedEvents().Reserve()) return E_OUTOFMEMORY;
-    callback = ComPtr<CaptureEngineCB>::Attach(NewNoThrow<CaptureEngineCB>(eventWindow, ThePostedEvents().NewSetUp()));
+    callback = ComPtr<CaptureEngineCB>::Attach(
+        NewNoThrow<CaptureEngineCB>(eventWindow, ThePostedEvents().NewSetUp(), previewStopped.Get()));
     if (!callback) return E_OUTOFMEMORY;
+    previewStopped.Release();
     PinLibrary();
 
     previewWindow = nullptr;
 
-    HRESULT hr = CreateVideoDeviceManager();
-    if (FAILED(hr)) return hr;
-
     ComPtr<IMFAttributes> attributes;
-    hr = platform::MFCreateAttributes(attributes.Put(), 1);
+    HRESULT hr = CreateEngine(attributes.Put());
     if (FAILED(hr)) return hr;
-    hr = attributes->SetUnknown(MF_CAPTURE_ENGINE_D3D_MANAGER, Module().deviceManager.Get());
+    return engine->Initialize(callback.Get(), attributes.Get(), nullptr, camera);
+}
+
+HRESULT CaptureManager::CreateEngine(IMFAttributes** attributes)
+{
+    // The device manager is optional to the engine: without a video-capable device (no GPU, the Basic
+    // Render Driver of a virtual machine or remote session) the camera still works, only slower.
+    if (FAILED(CreateVideoDeviceManager())) {
+        ModuleState& module = Module();
+        module.deviceManager.Reset();
+        module.d3dDevice.Reset();
+        module.resetToken = 0;
+    }
+
+    ComPtr<IMFAttributes> settings;
+    HRESULT hr = platform::MFCreateAttributes(settings.Put(), 2);
     if (FAILED(hr)) return hr;
+    // Otherwise the engine opens the default microphone too, and a denied or unplugged one ends the
+    // camera's set-up.
+    hr = settings->SetUINT32(MF_CAPTURE_ENGINE_USE_VIDEO_DEVICE_ONLY, TRUE);
+    if (FAILED(hr)) return hr;
+    if (IMFDXGIDeviceManager* deviceManager = Module().deviceManager.Get()) {
+        hr = settings->SetUnknown(MF_CAPTURE_ENGINE_D3D_MANAGER, deviceManager);
+        if (FAILED(hr)) return hr;
+    }
 
     ComPtr<IMFCaptureEngineClassFactory> factory;
     hr = platform::CoCreateInstance(CLSID_MFCaptureEngineClassFactory, nullptr, CLSCTX_INPROC_SERVER,
                                     IID_IMFCaptureEngineClassFactory, factory.PutVoid());
     if (FAILED(hr)) return hr;
-    hr = factory->CreateInstance(CLSID_MFCaptureEngineClassFactory, IID_IMFCaptureEngine, engine.PutVoid());
-    if (FAILED(hr)) return hr;
+    hr = factory->CreateInstance(CLSID_MFCaptureEngine, IID_IMFCaptureEngine, engine.PutVoid());
+    if (SUCCEEDED(hr)) *attributes = settings.Detach();
+    return hr;
+}
 
-    return engine->Initialize(callback.Get(), attributes.Get(), nullptr, camera);
+void CaptureManager::StopPreviewBeforeTearDown()
+{
+    // The engine stops drawing only once its preview has stopped; released while it draws, it keeps
+    // the window for a while, and the next preview in that window is refused. What the engine itself
+    // reported counts too: a stop asked for by StopPreview may not be confirmed yet.
+    if (!engine || !callback || (!isPreviewing && !callback->PreviewDrawing())) return;
+    constexpr DWORD kStopBoundMilliseconds = 5000;
+    ResetEvent(callback->previewStopped.Get());
+    // A stop already under way may make the engine refuse another; its confirmation is awaited then.
+    if (FAILED(engine->StopPreview()) && !callback->PreviewDrawing()) return;
+    WaitForSingleObject(callback->previewStopped.Get(), kStopBoundMilliseconds);
 }
 
 void CaptureManager::ReleaseEngine()
@@ -117,6 +155,7 @@ void CaptureManager::ReleaseEngine()
     module.deviceManager.Reset();
     isPreviewing = false;
     isPhotoPending = false;
+    photoDeadline.Disarm();
 }
 
 }  // namespace lumicap
@@ -139,8 +178,10 @@ HRESULT InitializeCamera(LPCWSTR friendlyName)
     IMFActivate* camera = SelectCameraByName(friendlyName);
     if (!camera) {
         // Every InitializeCamera starts from no engine set-up, also when it cannot build a new one.
+        manager->StopPreviewBeforeTearDown();
         manager->ReleaseEngine();
-        return HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+        return platform::MediaFoundationPresent() ? HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED)
+                                        : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
     }
     return manager->InitializeEngine(camera);
 }

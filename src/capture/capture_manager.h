@@ -5,6 +5,7 @@
 #include "platform/com_ptr.h"
 #include "platform/platform.h"
 #include "platform/unique_event.h"
+#include "photo_deadline.h"
 #include "stream/memory_byte_stream.h"
 
 #include <atomic>
@@ -20,7 +21,13 @@ public:
     // HandleEngineEvent on the host's thread.
     class CaptureEngineCB final : public IMFCaptureEngineOnEventCallback {
     public:
-        CaptureEngineCB(HWND eventWindow, uint64_t setUp) : setUp(setUp), eventWindow(eventWindow) {}
+        // previewStopped (owned from here on, may be null) is set on the engine's thread when the engine
+        // confirms a stopped preview or gives up.
+        CaptureEngineCB(HWND eventWindow, uint64_t setUp, HANDLE previewStopped = nullptr)
+            : setUp(setUp), eventWindow(eventWindow)
+        {
+            this->previewStopped.Reset(previewStopped);
+        }
 
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
         ULONG STDMETHODCALLTYPE AddRef() override;
@@ -33,13 +40,19 @@ public:
 
         // The engine set-up this callback serves, as its events are recorded.
         const uint64_t setUp;
+        // Auto-reset; see the constructor. Cleared again when a preview starts.
+        UniqueEvent previewStopped;
+        // Between a preview the engine started and its confirmed stop (or the engine's error).
+        bool PreviewDrawing() const { return previewDrawing.load(std::memory_order_acquire); }
 
     private:
         void PostNotices(REFGUID type, bool typeKnown, HRESULT status) const;
+        void TrackPreview(REFGUID type, HRESULT status);
 
         std::atomic<LONG> refCount{1};
         const HWND eventWindow;
         std::atomic<bool> retired{false};
+        std::atomic<bool> previewDrawing{false};
     };
 
     explicit CaptureManager(HWND eventWindow) : eventWindow(eventWindow) {}
@@ -49,11 +62,19 @@ public:
 
     HRESULT InitializeEngine(IMFActivate* camera);
     void ReleaseEngine();
+    // Before a new set-up replaces this one: a running preview is stopped and its end awaited (bounded),
+    // so the engine lets go of the preview window before it is released.
+    void StopPreviewBeforeTearDown();
     void HandleEngineEvent(IMFMediaEvent* event);
     HRESULT BeginPreview(HWND window, INT32 mediaTypeIndex);
     void EndPreview();
+    // A preview the engine could not start (a format it cannot show): the next start configures
+    // afresh with its own index and window instead of failing the same way for good.
+    void DropPreviewConfiguration();
     HRESULT CollectMediaTypeDescriptions(std::vector<std::string>& descriptions);
     HRESULT CapturePhoto();
+    // Whether a photo request is still awaited: false once one timed out.
+    bool PhotoPending();
 
     HWND eventWindow = nullptr;
     HWND previewWindow = nullptr;
@@ -64,9 +85,11 @@ public:
     bool isPhotoPending = false;
     UniqueEvent stateEvent;
     ComPtr<MemoryIMFByteStream> photoStream;
+    PhotoDeadline photoDeadline;
 
 private:
     HRESULT ConfigurePreview(INT32 mediaTypeIndex);
+    HRESULT CreateEngine(IMFAttributes** attributes);
     void WaitForStateChange();
 };
 

@@ -55,15 +55,26 @@ HRESULT CaptureManager::CapturePhoto()
     hr = photoSink->SetOutputByteStream(photoStream.Get());
     if (FAILED(hr)) return hr;
     hr = engine->TakePhoto();
-    if (SUCCEEDED(hr)) isPhotoPending = true;
-    return hr;
+    if (FAILED(hr)) return hr;
+    isPhotoPending = true;
+    if (eventWindow) photoDeadline.Arm(eventWindow);
+    return S_OK;
+}
+
+bool CaptureManager::PhotoPending()
+{
+    if (isPhotoPending && photoDeadline.Expired()) {
+        isPhotoPending = false;
+        photoDeadline.Disarm();
+    }
+    return isPhotoPending;
 }
 
 void TakePhotoAsync()
 {
     CaptureManager* manager = Module().theManager.get();
     if (!manager) return;
-    if (manager->isPhotoPending) {
+    if (manager->PhotoPending()) {
         EmitLog(TEXT("TakePhoto, already pending..."));
         return;
     }

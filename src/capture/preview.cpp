@@ -107,6 +107,13 @@ HRESULT CaptureManager::ConfigurePreview(INT32 mediaTypeIndex)
     return hr;
 }
 
+void CaptureManager::DropPreviewConfiguration()
+{
+    if (!previewSink) return;
+    previewSink->RemoveAllStreams();
+    previewSink.Reset();
+}
+
 void CaptureManager::EndPreview()
 {
     if (!engine || !isPreviewing) return;

@@ -37,5 +37,7 @@ HRESULT MFCreateDXGIDeviceManager(UINT* resetToken, IMFDXGIDeviceManager** devic
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD classContext, REFIID iid, void** object);
 HRESULT MFCreateAsyncResult(IUnknown* object, IMFAsyncCallback* callback, IUnknown* state, IMFAsyncResult** result);
 HRESULT MFInvokeCallback(IMFAsyncResult* result);
+// Whether the platform's media libraries are there at all (Windows N and KN come without them).
+bool MediaFoundationPresent();
 
 }  // namespace lumicap::platform

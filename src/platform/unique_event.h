@@ -24,6 +24,8 @@ public:
         if (HANDLE h = std::exchange(handle_, nullptr)) CloseHandle(h);
     }
     HANDLE Get() const { return handle_; }
+    // Gives up ownership: the handle now belongs to whoever was given it.
+    HANDLE Release() { return std::exchange(handle_, nullptr); }
     explicit operator bool() const { return handle_ != nullptr; }
 
 private:

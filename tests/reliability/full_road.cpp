@@ -69,9 +69,9 @@ private:
     }
 
     // Waits for the one engine event an accepted request brings.
-    bool AwaitEvent()
+    bool AwaitEvent(REFGUID type)
     {
-        if (host_.PumpEvents(1)) return true;
+        if (host_.PumpUntilEvent(type)) return true;
         record_.hungAt = StepName(current_);
         return false;
     }
@@ -89,7 +89,7 @@ private:
         const unsigned long long notices = host_.ReadyNotices();
         const HRESULT hr = ::InitializeCamera(Wide(name).c_str());
         // Only an accepted set-up reports back.
-        if (SUCCEEDED(hr)) event = AwaitEvent();
+        if (SUCCEEDED(hr)) event = AwaitEvent(MF_CAPTURE_ENGINE_INITIALIZED);
         ready = host_.ReadyNotices() > notices;
         return hr;
     }
@@ -105,7 +105,7 @@ private:
     void StartPreview()
     {
         record_.preview = ::StartPreview(kRoadFormat, host_.Window());
-        if (SUCCEEDED(record_.preview)) record_.previewEvent = AwaitEvent();
+        if (SUCCEEDED(record_.preview)) record_.previewEvent = AwaitEvent(MF_CAPTURE_ENGINE_PREVIEW_STARTED);
         record_.previewing = Previewing();
     }
 
@@ -115,7 +115,7 @@ private:
         const unsigned long long notices = host_.PhotoNotices();
         ::TakePhotoAsync();
         record_.photoRequested = PhotoPending();
-        if (record_.photoRequested) record_.photoEvent = AwaitEvent();
+        if (record_.photoRequested) record_.photoEvent = AwaitEvent(MF_CAPTURE_ENGINE_PHOTO_TAKEN);
         record_.photoNotice = host_.PhotoNotices() > notices;
         record_.photoStillPending = PhotoPending();
     }
@@ -136,7 +136,7 @@ private:
         record_.previewingBeforeStop = Previewing();
         ::StopPreview();
         record_.stopAccepted = record_.previewingBeforeStop && !Previewing();
-        if (record_.stopAccepted) record_.stopEvent = AwaitEvent();
+        if (record_.stopAccepted) record_.stopEvent = AwaitEvent(MF_CAPTURE_ENGINE_PREVIEW_STOPPED);
     }
 
     RoadHost& host_;

@@ -1,7 +1,10 @@
 #include "road_host.h"
 
+#include "platform/media_foundation/media_event.h"
 #include "platform/virtual/virtual_platform.h"
 #include "support/test_host.h"
+
+#include <algorithm>
 
 namespace lumicap::reliability {
 namespace {
@@ -31,10 +34,15 @@ void RoadHost::Handle(const MSG& msg)
     case WM_CAMERA_PHOTO_READY:
         ++photos_;
         break;
-    case WM_CAMERA_EVENT:
+    case WM_CAMERA_EVENT: {
+        // Read without counting as an operation of the platform's, so the road's operations stay the
+        // library's own.
+        GUID type = GUID_NULL;
+        if (msg.wParam) virt::GetExtendedTypeQuietly(reinterpret_cast<IMFMediaEvent*>(msg.wParam), &type);
         ::OnCaptureEvent(msg.message, msg.wParam);
-        ++events_;
+        eventTypes_.push_back(type);
         break;
+    }
     default:
         break;
     }
@@ -45,10 +53,18 @@ bool RoadHost::PumpUntil(const std::function<bool()>& done, std::chrono::millise
     return testing::PumpWindowUntil(window_, done, [this](const MSG& msg) { Handle(msg); }, timeout);
 }
 
-bool RoadHost::PumpEvents(unsigned long long count, std::chrono::milliseconds timeout)
+bool RoadHost::PumpUntilEvent(REFGUID type, std::chrono::milliseconds timeout)
 {
-    const unsigned long long target = events_ + count;
-    return PumpUntil([&] { return events_ >= target; }, timeout);
+    // The engine's own reads of what it reports come before the library's: the road's operations
+    // are then the same on every run, however the threads are scheduled.
+    virt::WaitForEnginesIdle();
+    const size_t from = eventTypes_.size();
+    return PumpUntil(
+        [&] {
+            return std::any_of(eventTypes_.begin() + static_cast<std::ptrdiff_t>(from), eventTypes_.end(),
+                               [&](const GUID& seen) { return IsEqualGUID(seen, type) != FALSE; });
+        },
+        timeout);
 }
 
 void RoadHost::PumpPending()

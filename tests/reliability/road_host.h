@@ -28,14 +28,14 @@ public:
 
     // Pumps until done() holds or the timeout passes; returns done().
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kGenerousWait);
-    // Pumps until `count` more WM_CAMERA_EVENTs have been passed to the library.
-    bool PumpEvents(unsigned long long count, std::chrono::milliseconds timeout = kGenerousWait);
+    // Pumps until one more engine event of this type has been passed to the library: the answer to a
+    // request, whatever other news (a media type set, a replaced set-up's stop) comes before it.
+    bool PumpUntilEvent(REFGUID type, std::chrono::milliseconds timeout = kGenerousWait);
     // Handles whatever is queued now, without waiting.
     void PumpPending();
     // Gives back the references of the engine events still queued, without the library.
     void Drain();
 
-    unsigned long long EventsHandled() const { return events_; }
     unsigned long long ReadyNotices() const { return ready_; }
     unsigned long long PhotoNotices() const { return photos_; }
 
@@ -43,7 +43,7 @@ private:
     void Handle(const MSG& msg);
 
     HWND window_ = nullptr;
-    unsigned long long events_ = 0;
+    std::vector<GUID> eventTypes_;  // of every event passed to the library, in order
     unsigned long long ready_ = 0;
     unsigned long long photos_ = 0;
 };

@@ -96,7 +96,7 @@ public:
     {
         Require(TakeStrings(ListCameras()).size() == 2, "camera list");
         Require(::InitializeCamera(Wide(camera).c_str()) == S_OK, "InitializeCamera");
-        Require(host_.PumpEvents(1), "the set-up's event (hang)");
+        Require(host_.PumpUntilEvent(MF_CAPTURE_ENGINE_INITIALIZED), "the set-up's event (hang)");
         SAFEARRAY* types = nullptr;
         ::GetMediaTypeList(&types);
         Require(TakeStrings(types).size() == formats, "format list");
@@ -106,7 +106,7 @@ public:
     void StartPreview()
     {
         Require(::StartPreview(kSmallFormat, host_.Window()) == S_OK, "StartPreview");
-        Require(host_.PumpEvents(1), "the preview's start (hang)");
+        Require(host_.PumpUntilEvent(MF_CAPTURE_ENGINE_PREVIEW_STARTED), "the preview's start (hang)");
         Require(Manager()->isPreviewing, "previewing after the start");
     }
 
@@ -114,7 +114,7 @@ public:
     {
         ::StopPreview();
         Require(!Manager()->isPreviewing, "stopped");
-        Require(host_.PumpEvents(1), "the preview's stop (hang)");
+        Require(host_.PumpUntilEvent(MF_CAPTURE_ENGINE_PREVIEW_STOPPED), "the preview's stop (hang)");
         ++previewCycles_;
     }
 
@@ -122,7 +122,7 @@ public:
     {
         ::TakePhotoAsync();
         Require(Manager()->isPhotoPending, "photo request accepted");
-        Require(host_.PumpEvents(1), "the photo (hang)");
+        Require(host_.PumpUntilEvent(MF_CAPTURE_ENGINE_PHOTO_TAKEN), "the photo (hang)");
         BYTE* jpeg = nullptr;
         INT32 size = 0;
         ::GetLastPhoto(&jpeg, &size);

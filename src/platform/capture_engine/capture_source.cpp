@@ -126,9 +126,21 @@ HRESULT CaptureSource::SetCurrentDeviceMediaType(DWORD stream, IMFMediaType* med
     ComPtr<IMFMediaType> copy;
     hr = CloneMediaTypeQuietly(mediaType, copy.Put());
     if (FAILED(hr)) return hr;
-    std::lock_guard<std::mutex> lock(mutex_);
-    current_[device] = std::move(copy);
+    std::function<void()> typeSet;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        current_[device] = std::move(copy);
+        typeSet = typeSet_;
+    }
+    // Outside the lock: the engine takes its own, under which it reads the current type.
+    if (typeSet) typeSet();
     return S_OK;
+}
+
+void CaptureSource::OnTypeSet(std::function<void()> listener)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    typeSet_ = std::move(listener);
 }
 
 HRESULT CaptureSource::GetCurrentDeviceMediaType(DWORD stream, IMFMediaType** mediaType)

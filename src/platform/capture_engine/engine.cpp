@@ -4,6 +4,7 @@
 #include "engine_picture.h"
 #include "engine_registry.h"
 #include "jpeg_encoder.h"
+#include "late_stop.h"
 #include "photo_write_stream.h"
 #include "platform/media_foundation/media_event.h"
 #include "platform/media_foundation/media_type.h"
@@ -19,7 +20,8 @@ HRESULT CaptureEngine::Create(REFIID iid, void** engine)
 {
     ComPtr<CaptureEngine> created = ComPtr<CaptureEngine>::Attach(new (std::nothrow) CaptureEngine());
     if (!created) return E_OUTOFMEMORY;
-    HRESULT hr = PreviewSink::Create(created->previewSink_.Put());
+    HRESULT hr = NoThrow([&] { created->renderer_ = std::make_shared<EngineRenderer>(); });
+    if (SUCCEEDED(hr)) hr = PreviewSink::Create(created->previewSink_.Put());
     if (SUCCEEDED(hr)) hr = PhotoSink::Create(created->photoSink_.Put());
     if (SUCCEEDED(hr)) hr = RegisterEngine(created.Get());
     if (FAILED(hr)) return hr;
@@ -30,10 +32,17 @@ CaptureEngine::~CaptureEngine()
 {
     UnregisterEngine(this);
     if (relay_) relay_->Detach();
+    if (source_) source_->OnTypeSet(nullptr);
     if (frames_) frames_->RemoveLossListener(unplugListener_);
     // No event may arrive once the last Release has returned: the worker ends first.
     worker_.Stop();
-    renderer_.Stop();
+    // Released while its preview draws, an engine stops drawing only a little later, on its own
+    // thread, and keeps the window till then.
+    if (previewing_) {
+        StopLater([renderer = renderer_, frames = frames_] { renderer->Stop(); });
+    } else if (renderer_) {
+        renderer_->Stop();
+    }
     if (photoSink_) photoSink_->DropOutput();
     callback_.Reset();
 }
@@ -44,8 +53,8 @@ const QITAB* CaptureEngine::Interfaces()
     return table;
 }
 
-HRESULT CaptureEngine::Initialize(IMFCaptureEngineOnEventCallback* callback, IMFAttributes*, IUnknown*,
-                                  IUnknown* videoSource)
+HRESULT CaptureEngine::Initialize(IMFCaptureEngineOnEventCallback* callback, IMFAttributes* attributes,
+                                  IUnknown* audioSource, IUnknown* videoSource)
 {
     HRESULT hr = CheckFault(operation::kEngineInitialize);
     if (FAILED(hr)) return hr;
@@ -63,25 +72,33 @@ HRESULT CaptureEngine::Initialize(IMFCaptureEngineOnEventCallback* callback, IMF
     if (initialized_) return MF_E_INVALIDREQUEST;
     hr = worker_.Start([this](const EngineEventData& event) { Deliver(event); });
     if (FAILED(hr)) return hr;
-    std::shared_ptr<UnplugRelay> relay;
+    std::shared_ptr<Relay> relay;
+    std::shared_ptr<FrameSource> frames;
     int listener = 0;
     hr = NoThrow([&] {
-        relay = std::make_shared<UnplugRelay>(this);
-        listener = feed.frames->AddLossListener([relay] { relay->Notify(); });
+        relay = std::make_shared<Relay>(this);
+        frames = std::move(feed.frames);
+        feed.source->OnTypeSet([relay] { relay->Forward(&CaptureEngine::OnTypeSet); });
+        listener = frames->AddLossListener([relay] { relay->Forward(&CaptureEngine::OnUnplugged); });
     });
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) {
+        feed.source->OnTypeSet(nullptr);
+        return hr;
+    }
     // Checked after listening, so an unplug is either seen here or notified.
-    const bool plugged = feed.frames->IsPresent();
+    const bool plugged = frames->IsPresent();
     condition_ = feed.condition;
+    microphone_ = MicrophoneFor(attributes, audioSource);
     hr = worker_.Post([this, plugged] { return ReportInitialized(plugged); });
     if (FAILED(hr)) {
         relay->Detach();
-        feed.frames->RemoveLossListener(listener);
+        feed.source->OnTypeSet(nullptr);
+        frames->RemoveLossListener(listener);
         return hr;
     }
     callback_ = ComPtr<IMFCaptureEngineOnEventCallback>::Share(callback);
     source_ = std::move(feed.source);
-    frames_ = std::move(feed.frames);
+    frames_ = std::move(frames);
     relay_ = std::move(relay);
     unplugListener_ = listener;
     unplugged_ = !plugged;
@@ -98,6 +115,15 @@ HRESULT CaptureEngine::StartPreview()
     if (FAILED(refusal)) return refusal;
     if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
     if (!previewSink_->HasStream()) return MF_E_INVALIDREQUEST;
+    // The device takes a new media type when the pipeline is built for the preview.
+    if (typeSetPending_) {
+        const HRESULT posted = worker_.Post([] {
+            return EngineEventData{MF_CAPTURE_SOURCE_CURRENT_DEVICE_MEDIA_TYPE_SET,
+                                   TakeNextEventStatus(MF_CAPTURE_SOURCE_CURRENT_DEVICE_MEDIA_TYPE_SET)};
+        });
+        if (FAILED(posted)) return posted;
+        typeSetPending_ = false;
+    }
     return worker_.Post([this] { return BeginPreview(); });
 }
 
@@ -181,7 +207,21 @@ bool CaptureEngine::Raise(REFGUID type, HRESULT status)
     std::lock_guard<std::mutex> lock(mutex_);
     if (!initialized_) return false;
     const GUID raised = type;
-    return SUCCEEDED(worker_.Post([raised, status] { return EngineEventData{raised, status}; }));
+    return SUCCEEDED(worker_.Post([this, raised, status] {
+        // An engine that gives up stops its preview first, as the system's does.
+        if (raised == MF_CAPTURE_ENGINE_ERROR) StopRendering();
+        return EngineEventData{raised, status};
+    }));
+}
+
+void CaptureEngine::SetBlocked(const WideString& friendlyName, bool blocked)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!initialized_ || blocked_ == blocked || source_->Camera().Description().friendlyName != friendlyName) return;
+    blocked_ = blocked;
+    renderer_->SetBlocked(blocked);
+    const GUID type = blocked ? MF_CAPTURE_ENGINE_CAMERA_STREAM_BLOCKED : MF_CAPTURE_ENGINE_CAMERA_STREAM_UNBLOCKED;
+    worker_.Post([type] { return EngineEventData{type, TakeNextEventStatus(type)}; });
 }
 
 void CaptureEngine::WakeWorker()
@@ -194,7 +234,7 @@ EngineState CaptureEngine::State() const
 {
     EngineState state;
     state.exists = true;
-    state.framesRendered = renderer_.FramesRendered();
+    state.framesRendered = renderer_->FramesRendered();
     std::lock_guard<std::mutex> lock(mutex_);
     state.initialized = initialized_;
     state.previewing = previewing_;
@@ -209,9 +249,23 @@ PhotoSinkState CaptureEngine::PhotoState() const { return photoSink_->State(); }
 HRESULT CaptureEngine::RequestRefusal() const
 {
     if (!initialized_) return MF_E_NOT_INITIALIZED;
-    // An engine whose camera was denied never finished initialising.
-    if (condition_ == CameraCondition::denied) return MF_E_INVALIDREQUEST;
-    return S_OK;
+    return OpenRefused() ? MF_E_INVALIDREQUEST : S_OK;
+}
+
+bool CaptureEngine::OpenRefused() const
+{
+    return condition_ == CameraCondition::denied || microphone_ != CameraCondition::normal;
+}
+
+CameraCondition CaptureEngine::MicrophoneFor(IMFAttributes* attributes, IUnknown* audioSource)
+{
+    UINT32 videoOnly = FALSE;
+    if (attributes && SUCCEEDED(GetUINT32Quietly(attributes, MF_CAPTURE_ENGINE_USE_VIDEO_DEVICE_ONLY, &videoOnly)) &&
+        videoOnly) {
+        return CameraCondition::normal;
+    }
+    // An engine given its audio source opens no other; otherwise the default microphone comes too.
+    return audioSource ? CameraCondition::normal : CurrentMicrophoneCondition();
 }
 
 void CaptureEngine::Deliver(const EngineEventData& event)
@@ -221,19 +275,20 @@ void CaptureEngine::Deliver(const EngineEventData& event)
         std::lock_guard<std::mutex> lock(mutex_);
         callback = callback_;
     }
+    if (TakeDroppedEvent(event.type)) return;
     ComPtr<IMFMediaEvent> mediaEvent;
     if (!callback || FAILED(CreateEngineEvent(event.type, event.status, mediaEvent.Put()))) return;
     // Nothing of the engine is touched after this: the callback may release the engine's last reference.
     callback->OnEvent(mediaEvent.Get());
 }
 
-void CaptureEngine::UnplugRelay::Notify()
+void CaptureEngine::Relay::Forward(void (CaptureEngine::*notice)())
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (engine_) engine_->OnUnplugged();
+    if (engine_) (engine_->*notice)();
 }
 
-void CaptureEngine::UnplugRelay::Detach()
+void CaptureEngine::Relay::Detach()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     engine_ = nullptr;
@@ -247,10 +302,17 @@ void CaptureEngine::OnUnplugged()
     worker_.Post([this] { return ReportUnplugged(); });
 }
 
+void CaptureEngine::OnTypeSet()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    typeSetPending_ = true;
+}
+
 EngineEventData CaptureEngine::ReportInitialized(bool plugged)
 {
     HRESULT status = TakeNextEventStatus(MF_CAPTURE_ENGINE_INITIALIZED);
-    if (condition_ == CameraCondition::denied) status = E_ACCESSDENIED;
+    if (microphone_ == CameraCondition::busy) status = MF_E_HW_MFT_FAILED_START_STREAMING;
+    if (microphone_ == CameraCondition::denied || condition_ == CameraCondition::denied) status = E_ACCESSDENIED;
     if (!plugged) status = MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
     return {MF_CAPTURE_ENGINE_INITIALIZED, status};
 }
@@ -300,6 +362,11 @@ HRESULT CaptureEngine::StartRendering()
         if (unplugged_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
         deviceType = source_->CurrentType();
     }
+    GUID subtype = GUID_NULL;
+    // The preview has no decoder for H.264: such a device type is for recording as it comes.
+    if (SUCCEEDED(GetGUIDQuietly(deviceType.Get(), MF_MT_SUBTYPE, &subtype)) && subtype == MFVideoFormat_H264) {
+        return MF_E_TOPO_CODEC_NOT_FOUND;
+    }
     RenderSettings settings;
     HRESULT hr = ResolvePictureFormat(previewSink_->StreamType().Get(), deviceType.Get(), &settings.format);
     if (FAILED(hr)) return hr;
@@ -309,7 +376,7 @@ HRESULT CaptureEngine::StartRendering()
     }
     settings.window = previewSink_->RenderHandle();
     settings.frames = frames_.get();
-    hr = renderer_.Start(settings);
+    hr = renderer_->Start(settings);
     if (FAILED(hr)) return hr;
     std::lock_guard<std::mutex> lock(mutex_);
     previewing_ = true;
@@ -318,7 +385,7 @@ HRESULT CaptureEngine::StartRendering()
 
 void CaptureEngine::StopRendering()
 {
-    renderer_.Stop();
+    renderer_->Stop();
     std::lock_guard<std::mutex> lock(mutex_);
     previewing_ = false;
 }
@@ -343,12 +410,13 @@ HRESULT CaptureEngine::WritePhoto()
 
     // The photo shows the frame the preview shows now (the last one drawn), unless an earlier photo
     // showed it: like a sensor, the camera delivers each frame once, so back-to-back photos differ.
-    const uint64_t frames = renderer_.FramesRendered();
+    const uint64_t frames = renderer_->FramesRendered();
     const uint64_t frame = std::max(frames == 0 ? 0 : frames - 1, nextPhotoFrame_);
     HRESULT written = ResizeNoThrow(photoPixels_, static_cast<size_t>(format.width) * format.height);
     if (FAILED(written)) return written;
     written = frames_->Deliver({photoPixels_.data(), format.width, format.height, frame});
     if (FAILED(written)) return written;
+    if (renderer_->Blocked()) std::fill(photoPixels_.begin(), photoPixels_.end(), 0u);
     nextPhotoFrame_ = frame + 1;
     ComPtr<IMFByteStream> writer;
     written = CreatePhotoWriteStream(output.Get(), CurrentPhotoWriteMode(), writer.Put());

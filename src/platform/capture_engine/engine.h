@@ -32,18 +32,22 @@ public:
 
     // For the control API, which calls them under the engine registry's lock.
     bool Raise(REFGUID type, HRESULT status);
+    // An engine on a camera of this name reports its stream blocked or unblocked and, while blocked,
+    // shows black.
+    void SetBlocked(const WideString& friendlyName, bool blocked);
     void WakeWorker();
+    bool Idle() const { return worker_.Idle(); }
     EngineState State() const;
     PreviewSinkState PreviewState() const;
     PhotoSinkState PhotoState() const;
 
 private:
-    // Forwards the frame source's loss notice for as long as the engine lives; the source may notify
-    // from any thread, even while the engine is being destroyed.
-    class UnplugRelay {
+    // Forwards notices of the frame source (a loss) and of the capture source (a media type set) for
+    // as long as the engine lives; they may come from any thread, even while the engine is destroyed.
+    class Relay {
     public:
-        explicit UnplugRelay(CaptureEngine* engine) : engine_(engine) {}
-        void Notify();
+        explicit Relay(CaptureEngine* engine) : engine_(engine) {}
+        void Forward(void (CaptureEngine::*notice)());
         void Detach();
 
     private:
@@ -58,6 +62,11 @@ private:
     // Under mutex_: what a request of an initialised engine is refused with, or S_OK.
     HRESULT RequestRefusal() const;
     void OnUnplugged();
+    void OnTypeSet();
+    // What opening the default microphone too does to an engine asked for more than video.
+    static CameraCondition MicrophoneFor(IMFAttributes* attributes, IUnknown* audioSource);
+    // Under mutex_: an engine whose camera or microphone was refused never finished initialising.
+    bool OpenRefused() const;
 
     // Jobs, run on the worker.
     EngineEventData ReportInitialized(bool plugged);
@@ -74,7 +83,8 @@ private:
     ComPtr<PreviewSink> previewSink_;
     ComPtr<PhotoSink> photoSink_;
     EngineWorker worker_;
-    EngineRenderer renderer_;  // started and stopped only on the worker, or once the worker has ended
+    // Started and stopped only on the worker, or once the worker has ended; shared with a late stop.
+    std::shared_ptr<EngineRenderer> renderer_;
     // The frame a photo encodes; used only on the worker, and kept from one photo to the next so a
     // photo neither allocates nor faults in a whole frame.
     std::vector<uint32_t> photoPixels_;
@@ -87,10 +97,13 @@ private:
     bool unplugged_ = false;
     bool previewing_ = false;
     CameraCondition condition_ = CameraCondition::normal;
+    CameraCondition microphone_ = CameraCondition::normal;
+    bool blocked_ = false;
+    bool typeSetPending_ = false;  // a device media type set, reported when the preview is built
     ComPtr<IMFCaptureEngineOnEventCallback> callback_;
     ComPtr<CaptureSource> source_;
-    std::unique_ptr<FrameSource> frames_;  // shared with the renderer while it runs
-    std::shared_ptr<UnplugRelay> relay_;
+    std::shared_ptr<FrameSource> frames_;  // shared with the renderer while it runs, and a late stop
+    std::shared_ptr<Relay> relay_;
     int unplugListener_ = 0;
 };
 

@@ -23,7 +23,7 @@ public:
         if (FAILED(hr)) return hr;
         if (!object) return E_POINTER;
         *object = nullptr;
-        if (clsid != CLSID_MFCaptureEngineClassFactory) return E_INVALIDARG;
+        if (clsid != CLSID_MFCaptureEngine) return CLASS_E_CLASSNOTAVAILABLE;
         if (iid != IID_IMFCaptureEngine && iid != IID_IUnknown) return E_NOINTERFACE;
         return CaptureEngine::Create(iid, object);
     }

@@ -9,6 +9,7 @@
 #include "platform/media_foundation/virtual_com_object.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -44,6 +45,10 @@ public:
     // from; null for a stream without formats.
     ComPtr<IMFMediaType> CurrentType() const;
     ComPtr<IMFMediaType> CurrentPhotoType() const;
+    const CameraRecord& Camera() const { return *camera_; }
+    // Called, on the caller's thread, after each device media type the source takes: the engine
+    // reports it as an event. Null stops it.
+    void OnTypeSet(std::function<void()> listener);
 
 private:
     // The device stream a stream number names: 0, 1 where the camera has a photo stream, or a
@@ -58,6 +63,7 @@ private:
     const std::shared_ptr<CameraRecord> camera_;
     mutable std::mutex mutex_;
     ComPtr<IMFMediaType> current_[2];
+    std::function<void()> typeSet_;
 };
 
 // What the preview and photo sinks share: QueryInterface for IUnknown, IMFCaptureSink and their own

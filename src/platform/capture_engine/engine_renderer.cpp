@@ -1,8 +1,10 @@
 #include "engine_renderer.h"
 
 #include "frame_presenter.h"
+#include "window_claims.h"
 #include "platform/no_throw.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -20,8 +22,12 @@ HRESULT EngineRenderer::Start(const RenderSettings& settings)
     }
     HRESULT hr = ResizeNoThrow(pixels_, static_cast<size_t>(format.width) * format.height);
     if (FAILED(hr)) return hr;
+    if (!ClaimWindow(settings.window, this)) return E_ACCESSDENIED;
     hr = settings.frames->Start(format);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) {
+        ReleaseWindow(settings.window, this);
+        return hr;
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = false;
@@ -29,9 +35,11 @@ HRESULT EngineRenderer::Start(const RenderSettings& settings)
     hr = NoThrowStartingThread([&] { thread_ = std::thread(&EngineRenderer::Run, this, settings); });
     if (FAILED(hr)) {
         settings.frames->Stop();
+        ReleaseWindow(settings.window, this);
         return hr;
     }
     source_ = settings.frames;
+    window_ = settings.window;
     return S_OK;
 }
 
@@ -46,6 +54,8 @@ void EngineRenderer::Stop()
     thread_.join();
     source_->Stop();
     source_ = nullptr;
+    ReleaseWindow(window_, this);
+    window_ = nullptr;
 }
 
 void EngineRenderer::Run(RenderSettings settings)
@@ -61,6 +71,7 @@ void EngineRenderer::Run(RenderSettings settings)
         const uint64_t frame = frames_.load(std::memory_order_relaxed);
         // A frame the source could not give is neither drawn nor counted.
         if (SUCCEEDED(settings.frames->Deliver({pixels_.data(), format.width, format.height, frame, true}))) {
+            if (Blocked()) std::fill(pixels_.begin(), pixels_.end(), 0u);
             if (settings.window) PresentFrame(settings.window, pixels_.data(), format.width, format.height);
             frames_.store(frame + 1, std::memory_order_release);
         }

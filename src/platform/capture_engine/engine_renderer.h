@@ -27,11 +27,15 @@ public:
     EngineRenderer& operator=(const EngineRenderer&) = delete;
     ~EngineRenderer();
 
-    // Starts rendering unless it already runs. Start and Stop are called from one thread at a time.
+    // Starts rendering unless it already runs; E_ACCESSDENIED while another renderer draws into the
+    // window. Start and Stop are called from one thread at a time.
     HRESULT Start(const RenderSettings& settings);
     void Stop();
     // Frames rendered by this renderer so far, which is also the number of the next frame.
     uint64_t FramesRendered() const { return frames_.load(std::memory_order_acquire); }
+    // While blocked (a privacy shutter) every frame is black.
+    void SetBlocked(bool blocked) { blocked_.store(blocked, std::memory_order_release); }
+    bool Blocked() const { return blocked_.load(std::memory_order_acquire); }
 
 private:
     void Run(RenderSettings settings);
@@ -41,8 +45,10 @@ private:
     bool stopping_ = false;
     std::thread thread_;
     FrameSource* source_ = nullptr;  // the running preview's source
+    HANDLE window_ = nullptr;        // the running preview's window, claimed while it runs
     std::vector<uint32_t> pixels_;  // reused by every frame, and across starts
     std::atomic<uint64_t> frames_{0};
+    std::atomic<bool> blocked_{false};
 };
 
 }  // namespace lumicap::virt

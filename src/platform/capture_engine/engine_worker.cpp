@@ -13,6 +13,7 @@ struct EngineWorker::State {
     std::deque<Job> jobs;
     std::deque<EngineEventData> events;
     bool stopping = false;
+    bool busy = false;  // running a job or delivering an event
     Deliver deliver;
 
     bool CanDeliver() const { return !events.empty() && !CurrentEventControl().hold; }
@@ -52,6 +53,13 @@ void EngineWorker::Wake()
     state_->wake.notify_one();
 }
 
+bool EngineWorker::Idle() const
+{
+    if (!state_) return true;
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return !state_->busy && state_->jobs.empty() && state_->events.empty();
+}
+
 void EngineWorker::Stop()
 {
     if (!state_) return;
@@ -87,16 +95,20 @@ void EngineWorker::Run(const std::shared_ptr<State>& state)
             if (!state->CanDeliver()) continue;
             const EngineEventData event = state->events.front();
             state->events.pop_front();
+            state->busy = true;
             lock.unlock();
             state->deliver(event);
             lock.lock();
+            state->busy = false;
             continue;
         }
         Job job = std::move(state->jobs.front());
         state->jobs.pop_front();
+        state->busy = true;
         lock.unlock();
         const EngineEventData event = job();
         lock.lock();
+        state->busy = false;
         if (state->stopping) return;
         // Should it fail, the event is lost; the engine keeps running.
         PushBackNoThrow(state->events, event);

@@ -36,6 +36,8 @@ public:
     HRESULT Post(Job job);
     // Re-reads the event control (after events were released).
     void Wake();
+    // Nothing queued, running or being delivered.
+    bool Idle() const;
     // Drops what is still queued and ends the thread. Joins it, unless called from the worker itself
     // (a callback releasing the last engine reference), where the thread finishes on its own.
     void Stop();

@@ -6,7 +6,9 @@
 #include "platform/capture_engine/engine_registry.h"
 #include "platform/no_destructor.h"
 
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -18,6 +20,8 @@ struct Control {
     EventControl events;
     PhotoWriteMode photoWriteMode = PhotoWriteMode::kSequential;
     std::vector<std::pair<GUID, HRESULT>> nextStatus;  // one per event type
+    std::vector<GUID> dropped;                         // one entry per event to drop
+    CameraCondition microphone = CameraCondition::normal;
 };
 
 Control& EventSettings()
@@ -81,6 +85,40 @@ void SetNextEventStatus(REFGUID extendedType, HRESULT status)
     control.nextStatus.emplace_back(extendedType, status);
 }
 
+void DropNextEvent(REFGUID extendedType)
+{
+    Control& control = EventSettings();
+    std::lock_guard<std::mutex> lock(control.mutex);
+    control.dropped.push_back(extendedType);
+}
+
+bool TakeDroppedEvent(REFGUID extendedType)
+{
+    Control& control = EventSettings();
+    std::lock_guard<std::mutex> lock(control.mutex);
+    for (auto it = control.dropped.begin(); it != control.dropped.end(); ++it) {
+        if (*it == extendedType) {
+            control.dropped.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void SetMicrophoneCondition(CameraCondition condition)
+{
+    Control& control = EventSettings();
+    std::lock_guard<std::mutex> lock(control.mutex);
+    control.microphone = condition;
+}
+
+CameraCondition CurrentMicrophoneCondition()
+{
+    Control& control = EventSettings();
+    std::lock_guard<std::mutex> lock(control.mutex);
+    return control.microphone;
+}
+
 void HoldEvents(bool hold)
 {
     {
@@ -96,6 +134,18 @@ void SetEventDelay(unsigned milliseconds)
     Control& control = EventSettings();
     std::lock_guard<std::mutex> lock(control.mutex);
     control.events.delayMilliseconds = milliseconds;
+}
+
+bool WaitForEnginesIdle()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        bool idle = true;
+        ForEachEngine([&](CaptureEngine& engine) { idle = idle && engine.Idle(); });
+        if (idle) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 bool RaiseEngineError(HRESULT status) { return RaiseEngineEvent(MF_CAPTURE_ENGINE_ERROR, status); }
@@ -135,6 +185,8 @@ void ResetEngines()
         std::lock_guard<std::mutex> lock(control.mutex);
         control.events = EventControl{};
         control.nextStatus.clear();
+        control.dropped.clear();
+        control.microphone = CameraCondition::normal;
         control.photoWriteMode = PhotoWriteMode::kSequential;
     }
     WakeEngines();

@@ -4,6 +4,7 @@
 
 #include "../com_ptr.h"
 #include "../platform.h"
+#include "platform/capture_engine/camera_record.h"
 
 #include <vector>
 
@@ -12,10 +13,17 @@ namespace lumicap::virt {
 // ---- Engine events ---------------------------------------------------------------------------------
 // Status that the next event of this type reports (once), instead of S_OK.
 void SetNextEventStatus(REFGUID extendedType, HRESULT status);
+// The next event of this type is never delivered, as an engine that never completes a request.
+void DropNextEvent(REFGUID extendedType);
+// Whether the event of this type about to be delivered is dropped (consumed).
+bool TakeDroppedEvent(REFGUID extendedType);
 // While held, events are queued instead of delivered; releasing delivers them in order.
 void HoldEvents(bool hold);
 // Delay before each event is delivered, in milliseconds.
 void SetEventDelay(unsigned milliseconds);
+// Waits (bounded) until no engine has work or events left: what they report has reached the
+// callbacks. False when the bound passed first.
+bool WaitForEnginesIdle();
 // Makes the most recently created engine report MF_CAPTURE_ENGINE_ERROR with the given status.
 bool RaiseEngineError(HRESULT status);
 // Makes the most recently created engine report an event of any type with the given status.
@@ -29,6 +37,12 @@ struct EventControl {
 EventControl CurrentEventControl();
 // The status to report for the next event of this type (consumed), or S_OK.
 HRESULT TakeNextEventStatus(REFGUID extendedType);
+
+// ---- The default microphone -------------------------------------------------------------------------
+// How the microphone an engine opens besides its camera behaves (unless told to use video only):
+// busy or denied fail that engine's initialisation as a camera would. Reset() goes back to normal.
+void SetMicrophoneCondition(CameraCondition condition);
+CameraCondition CurrentMicrophoneCondition();
 
 // ---- How the photo sink writes ------------------------------------------------------------------
 // The photo sink writes its JPEG with sequential Write calls (the default), with BeginWrite/EndWrite

@@ -17,6 +17,13 @@ HRESULT GetUINT64Quietly(IMFAttributes* attributes, REFGUID key, UINT64* value)
     return attributes->GetUINT64(key, value);
 }
 
+HRESULT GetUINT32Quietly(IMFAttributes* attributes, REFGUID key, UINT32* value)
+{
+    if (!attributes) return E_POINTER;
+    if (ComPtr<IVirtualAttributes> store = AsVirtualAttributes(attributes)) return store->Items().GetUINT32(key, value);
+    return attributes->GetUINT32(key, value);
+}
+
 HRESULT GetGUIDQuietly(IMFAttributes* attributes, REFGUID key, GUID* value)
 {
     if (!attributes) return E_POINTER;

@@ -29,6 +29,8 @@ public:
         });
     }
 
+    GUID ExtendedType() const { return extendedType_; }
+
     HRESULT STDMETHODCALLTYPE GetStatus(HRESULT* status) override
     {
         return Checked("GetStatus", [&] {
@@ -60,6 +62,16 @@ HRESULT CreateEngineEvent(REFGUID extendedType, HRESULT status, IMFMediaEvent** 
     if (!event) return E_POINTER;
     *event = new (std::nothrow) MediaEvent(extendedType, status);
     return *event ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT GetExtendedTypeQuietly(IMFMediaEvent* event, GUID* extendedType)
+{
+    if (!event || !extendedType) return E_POINTER;
+    if (const auto* own = dynamic_cast<const MediaEvent*>(event)) {
+        *extendedType = own->ExtendedType();
+        return S_OK;
+    }
+    return event->GetExtendedType(extendedType);
 }
 
 }  // namespace lumicap::virt

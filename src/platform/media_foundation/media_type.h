@@ -10,6 +10,7 @@ HRESULT CreateFormatMediaType(const Format& format, IMFMediaType** mediaType);
 
 // Reads and copies made by the platform itself: neither counted as operations nor subject to faults.
 // They work on the platform's own attribute stores and media types.
+HRESULT GetUINT32Quietly(IMFAttributes* attributes, REFGUID key, UINT32* value);
 HRESULT GetUINT64Quietly(IMFAttributes* attributes, REFGUID key, UINT64* value);
 HRESULT GetGUIDQuietly(IMFAttributes* attributes, REFGUID key, GUID* value);
 HRESULT CloneMediaTypeQuietly(IMFMediaType* source, IMFMediaType** copy);

@@ -3,6 +3,8 @@
 
 #include "virtual_platform.h"
 #include "platform/capture_engine/camera_backend.h"
+#include "platform/capture_engine/engine.h"
+#include "platform/capture_engine/engine_registry.h"
 #include "platform/no_destructor.h"
 
 #include <algorithm>
@@ -12,6 +14,14 @@
 
 namespace lumicap::virt {
 namespace {
+
+bool IsPlugged(const WideString& friendlyName)
+{
+    const auto cameras = PluggedCameras();
+    return std::any_of(cameras.begin(), cameras.end(), [&](const std::shared_ptr<CameraRecord>& camera) {
+        return camera->Description().friendlyName == friendlyName;
+    });
+}
 
 struct Conditions {
     std::mutex mutex;
@@ -28,11 +38,7 @@ Conditions& Store()
 
 bool SetCameraCondition(const WideString& friendlyName, CameraCondition condition)
 {
-    const auto cameras = PluggedCameras();
-    const bool known = std::any_of(cameras.begin(), cameras.end(), [&](const std::shared_ptr<CameraRecord>& camera) {
-        return camera->Description().friendlyName == friendlyName;
-    });
-    if (!known) return false;
+    if (!IsPlugged(friendlyName)) return false;
     Conditions& store = Store();
     std::lock_guard<std::mutex> lock(store.mutex);
     auto& conditions = store.byName;
@@ -51,6 +57,13 @@ CameraCondition CameraConditionOf(const WideString& friendlyName)
         if (entry.first == friendlyName) return entry.second;
     }
     return CameraCondition::normal;
+}
+
+bool SetCameraBlocked(const WideString& friendlyName, bool blocked)
+{
+    if (!IsPlugged(friendlyName)) return false;
+    ForEachEngine([&](CaptureEngine& engine) { engine.SetBlocked(friendlyName, blocked); });
+    return true;
 }
 
 void ResetCameraConditions()

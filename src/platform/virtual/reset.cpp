@@ -1,6 +1,7 @@
 // Reset(): the virtual platform as a fresh process has it.
 #include "camera_conditions.h"
 #include "virtual_platform.h"
+#include "platform/capture_engine/late_stop.h"
 
 namespace lumicap::virt {
 
@@ -8,6 +9,7 @@ namespace lumicap::virt {
 void Reset()
 {
     ResetEngines();
+    FinishLateStops();
     ResetCameraConditions();
     SetCameras(DefaultCameras());
     ResetOperations();

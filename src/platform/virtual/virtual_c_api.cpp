@@ -140,6 +140,30 @@ LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetNextEventStatus(const GUID* 
     });
 }
 
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetMicrophoneCondition(UINT32 condition)
+{
+    if (condition > LUMICAP_VIRTUAL_CAMERA_DENIED) return E_INVALIDARG;
+    virt::SetMicrophoneCondition(static_cast<virt::CameraCondition>(condition));
+    return S_OK;
+}
+
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameraBlocked(LPCWSTR friendlyName, BOOL blocked)
+{
+    return lumicap::Guarded([&] {
+        if (!friendlyName) return E_POINTER;
+        return virt::SetCameraBlocked(friendlyName, blocked != FALSE) ? S_OK : HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    });
+}
+
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualDropNextEvent(const GUID* extendedType)
+{
+    return lumicap::Guarded([&] {
+        if (!extendedType) return E_POINTER;
+        virt::DropNextEvent(*extendedType);
+        return S_OK;
+    });
+}
+
 LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetPhotoWriteMode(UINT32 mode)
 {
     switch (mode) {

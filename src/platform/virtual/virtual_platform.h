@@ -33,6 +33,9 @@ int RemoveCamera(const WideString& friendlyName);
 // Reset(). False when no plugged camera has the name (nothing is changed then).
 bool SetCameraCondition(const WideString& friendlyName, CameraCondition condition);
 CameraCondition CameraConditionOf(const WideString& friendlyName);
+// Engines running on a camera of this name report its stream blocked (a privacy shutter) or
+// unblocked, and show black while blocked. False when no plugged camera has the name.
+bool SetCameraBlocked(const WideString& friendlyName, bool blocked);
 
 // ---- The test pattern ------------------------------------------------------------------------------
 // Frame f of a w x h picture, pixel (x, y), as 0x00RRGGBB:

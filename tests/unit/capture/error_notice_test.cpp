@@ -89,7 +89,9 @@ TEST_F(ErrorNotices, BusyCameraFailsItsPreviewThenEndsTheSetUp)
     ClearMessages();
     ASSERT_EQ(::StartPreview(3, window_), S_OK);
     ASSERT_TRUE(PumpUntilTornDown());
-    EXPECT_EQ(Messages(), (std::vector<UINT>{WM_CAMERA_ERROR, WM_CAMERA_EVENT, WM_CAMERA_ERROR, WM_CAMERA_EVENT}));
+    // The format set, then the failed start, then the engine's error.
+    EXPECT_EQ(Messages(), (std::vector<UINT>{WM_CAMERA_EVENT, WM_CAMERA_ERROR, WM_CAMERA_EVENT, WM_CAMERA_ERROR,
+                                             WM_CAMERA_EVENT}));
     EXPECT_EQ(Seen(), (std::vector<Notice>{{WM_CAMERA_ERROR, LUMICAP_ERROR_PREVIEW, MF_E_HW_MFT_FAILED_START_STREAMING},
                                            {WM_CAMERA_ERROR, LUMICAP_ERROR_CAMERA, MF_E_HW_MFT_FAILED_START_STREAMING}}));
     EXPECT_FALSE(Module().theManager->isPreviewing);

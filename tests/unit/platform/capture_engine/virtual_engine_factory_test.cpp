@@ -24,10 +24,10 @@ TEST_F(VirtualEngineFactory, CreateInstanceChecksClassInterfaceAndOut)
         HRESULT expected;
     };
     const Case cases[] = {
-        {"engine", CLSID_MFCaptureEngineClassFactory, IID_IMFCaptureEngine, true, S_OK},
-        {"engine as IUnknown", CLSID_MFCaptureEngineClassFactory, IID_IUnknown, true, S_OK},
-        {"other class", IID_IMFCaptureEngine, IID_IMFCaptureEngine, true, E_INVALIDARG},
-        {"null class", GUID_NULL, IID_IMFCaptureEngine, true, E_INVALIDARG},
+        {"engine", CLSID_MFCaptureEngine, IID_IMFCaptureEngine, true, S_OK},
+        {"engine as IUnknown", CLSID_MFCaptureEngine, IID_IUnknown, true, S_OK},
+        {"other class", IID_IMFCaptureEngine, IID_IMFCaptureEngine, true, CLASS_E_CLASSNOTAVAILABLE},
+        {"null class", GUID_NULL, IID_IMFCaptureEngine, true, CLASS_E_CLASSNOTAVAILABLE},
         {"other interface", CLSID_MFCaptureEngineClassFactory, IID_IMFCaptureSource, true, E_NOINTERFACE},
         {"no out", CLSID_MFCaptureEngineClassFactory, IID_IMFCaptureEngine, false, E_POINTER},
     };
