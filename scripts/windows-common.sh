@@ -11,7 +11,8 @@ OnCaptureEvent SetLogCallback StartPreview StopPreview TakePhotoAsync"
 virtual_exports="LumicapVirtualReset LumicapVirtualSetCameras LumicapVirtualAddCamera LumicapVirtualRemoveCamera
 LumicapVirtualFailOperation LumicapVirtualClearFaults LumicapVirtualGetFrameCount LumicapVirtualGetLatestFrame
 LumicapVirtualSetCameraCondition LumicapVirtualRaiseEngineError LumicapVirtualSetNextEventStatus
-LumicapVirtualSetPhotoWriteMode"
+LumicapVirtualSetPhotoWriteMode LumicapVirtualSetMicrophoneCondition LumicapVirtualSetCameraBlocked
+LumicapVirtualDropNextEvent"
 
 sorted_words() { tr -s '[:space:]' '\n' | sed '/^$/d' | sort; }
 

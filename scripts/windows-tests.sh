@@ -21,9 +21,10 @@ cd "$root" || exit 1
 # shellcheck source=scripts/windows-common.sh
 source "$root/scripts/windows-common.sh"
 # System DLLs the library may import; anything else (libstdc++-6, libgcc_s, libwinpthread-1, ...)
-# would have to ship beside it. The virtual DLL draws with GDI and encodes with WIC, and needs no
-# Media Foundation or Direct3D at all.
-allowed_imports='^(kernel32|user32|ole32|oleaut32|shlwapi|mfplat|mf|d3d11|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
+# would have to ship beside it. The real DLL loads Media Foundation and Direct3D 11 itself, from
+# System32, so it loads on Windows N too: importing mf, mfplat or d3d11 fails this check. The virtual
+# DLL draws with GDI and encodes with WIC, and needs no Media Foundation or Direct3D at all.
+allowed_imports='^(kernel32|user32|ole32|oleaut32|shlwapi|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
 allowed_virtual_imports='^(kernel32|user32|gdi32|ole32|oleaut32|shlwapi|windowscodecs|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
 # The stand-in mf.dll: the one mf.dll function lumicap.dll imports, the COM entry points of the
 # capture engine's class, and the control functions. It imports what the virtual DLL may.
@@ -126,7 +127,7 @@ test_preset() {
             tests/conformance/lumicap_attribute_conformance.exe
             tests/windows/unit/lumicap_windows_unit_tests.exe)
         names="$expected_exports $virtual_exports"
-        what="the eleven plain names and the nine LumicapVirtual control functions"
+        what="the eleven plain names and the LumicapVirtual control functions"
         allowed=$allowed_virtual_imports
         targets+=(lumicap_mf_stand_in)
     else
@@ -163,6 +164,12 @@ test_preset() {
             run_host_test "$preset: $(basename "$program")" "$loader" "$root/build/$preset/$program" \
                 "$root/build/$preset/wineprefix" "${arguments[@]}"
         done
+        if [[ $preset != windows-virtual-* ]]; then
+            # Windows N without the Media Feature Pack: the library still loads and answers.
+            WINEDLLOVERRIDES="mf,mfplat,d3d11=d" run_host_test "$preset: $host.exe without Media Foundation" \
+                "$loader" "$root/build/$preset/tests/windows/$host.exe" "$root/build/$preset/wineprefix" \
+                lumicap.dll --without-media-foundation
+        fi
     elif [[ $arch == i686 ]]; then
         skip "$preset: $(printf '%s ' "${programs[@]##*/}")not run: no 32-bit Wine loader that starts ($loader; package wine32:i386, and a kernel that runs 32-bit programs)"
     else
@@ -170,18 +177,22 @@ test_preset() {
     fi
 }
 
-# The registry file that makes the stand-in the server of the capture engine's class.
+# The registry file that makes the stand-in, installed as the system's mf.dll, the server of the
+# capture engine's class (for 32-bit programs too, whose view of the classes is Wow6432Node's).
 write_class_registration() {
-    local stand_in=$1 file=$2 path
-    # Wine maps Z: to /; .reg strings double their backslashes.
-    path="Z:${stand_in//\//\\\\}"
-    printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\%s\\InprocServer32]\n@="%s"\n"ThreadingModel"="Both"\n' \
-        "$engine_class" "$path" >"$file"
+    local file=$1 view
+    {
+        printf 'REGEDIT4\n'
+        for view in 'Software\Classes' 'Software\Classes\Wow6432Node'; do
+            printf '\n[HKEY_LOCAL_MACHINE\\%s\\CLSID\\%s\\InprocServer32]\n@="C:\\\\windows\\\\system32\\\\mf.dll"\n"ThreadingModel"="Both"\n' \
+                "$view" "$engine_class"
+        done
+    } >"$file"
 }
 
-# The real lumicap.dll on the whole host road: the road program of the virtual build, the real DLL
-# and the stand-in mf.dll in one folder, run with mf.dll loaded from there rather than Wine's own and
-# the engine's class registered to it in a prefix of its own.
+# The real lumicap.dll on the whole host road: the road program of the virtual build and the real DLL
+# in one folder, the stand-in installed as the prefix's system mf.dll (the real DLL loads it from
+# System32 only) in place of Wine's own, and the engine's class registered to it.
 test_real_road() {
     local suffix=$1 real=windows-$1 virtual=windows-virtual-$1 arch road loader
     [[ -n "${built[$real]:-}" && -n "${built[$virtual]:-}" ]] || return
@@ -192,14 +203,22 @@ test_real_road() {
     echo "== $real: the real lumicap.dll on the stand-in mf.dll"
     road=$root/build/$real/stand-in-road
     mkdir -p "$road"
-    cp "$root/build/$virtual/tests/windows/lumicap_virtual_road_test.exe" "$root/build/$virtual/src/mf.dll" \
-        "$root/build/$real/src/lumicap.dll" "$road/"
-    write_class_registration "$road/mf.dll" "$road/stand-in.reg"
+    cp "$root/build/$virtual/tests/windows/lumicap_virtual_road_test.exe" "$root/build/$real/src/lumicap.dll" "$road/"
+    rm -f "$road/mf.dll"
+    write_class_registration "$road/stand-in.reg"
     loader=$(wine_loader "$arch")
-    if loader_starts "$loader"; then
+    if wine_loader_starts "$loader"; then
         WINEDLLOVERRIDES="mf=n,b" LUMICAP_WINE_REGISTRY="$road/stand-in.reg" \
+            LUMICAP_WINE_SYSTEM_DLLS="$root/build/$virtual/src/mf.dll" \
             run_host_test "$real: lumicap_virtual_road_test.exe on the real lumicap.dll and the stand-in mf.dll" \
             "$loader" "$road/lumicap_virtual_road_test.exe" "$road/wineprefix" lumicap.dll mf.dll
+        # A machine without a GPU (a virtual machine, a remote session): Wine's Direct3D makes no device.
+        { cat "$road/stand-in.reg"; printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\Direct3D]\n"renderer"="no3d"\n'; } \
+            >"$road/no-gpu.reg"
+        WINEDLLOVERRIDES="mf=n,b" LUMICAP_WINE_REGISTRY="$road/no-gpu.reg" \
+            LUMICAP_WINE_SYSTEM_DLLS="$root/build/$virtual/src/mf.dll" \
+            run_host_test "$real: the same road with no Direct3D device (Wine's renderer no3d)" \
+            "$loader" "$road/lumicap_virtual_road_test.exe" "$road/no-gpu-prefix" lumicap.dll mf.dll --no-gpu
     else
         skip "$real: the real lumicap.dll's road not run: no 32-bit Wine loader that starts ($loader)"
     fi

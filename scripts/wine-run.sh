@@ -7,7 +7,8 @@
 # created when missing. Windows need a display, so a private Xvfb serves the run and is stopped
 # afterwards, as are the Wine processes of the prefix. Every Wine call is bounded by a timeout.
 # WINEDLLOVERRIDES given by the caller are added to the run's own; LUMICAP_WINE_REGISTRY names a
-# .reg file imported into the prefix before the program starts.
+# .reg file imported into the prefix before the program starts; LUMICAP_WINE_SYSTEM_DLLS lists DLLs
+# (space-separated paths) installed into the prefix's system folder for the program's architecture.
 set -euo pipefail
 
 say() { echo "wine-run: $*"; }
@@ -84,6 +85,16 @@ if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     mkdir -p "$WINEPREFIX"
     timeout "$wine_timeout" "$loader" wineboot --init >/dev/null 2>&1
 fi
+
+# 32-bit programs of a 64-bit prefix find their system DLLs in syswow64.
+system_folder="$WINEPREFIX/drive_c/windows/system32"
+if [[ "$(basename "$loader")" == wine && -d "$WINEPREFIX/drive_c/windows/syswow64" ]]; then
+    system_folder="$WINEPREFIX/drive_c/windows/syswow64"
+fi
+for dll in ${LUMICAP_WINE_SYSTEM_DLLS:-}; do
+    say "installing $(basename "$dll") into $(basename "$system_folder")"
+    cp "$dll" "$system_folder/"
+done
 
 registry=${LUMICAP_WINE_REGISTRY:-}
 if [[ -n "$registry" ]]; then

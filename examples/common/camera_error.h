@@ -24,6 +24,9 @@ inline const char* CameraErrorReason(HRESULT status)
     case 0x887A0005u: return "the graphics device was reset";
     case 0xC00DABE0u:
     case 0x8007048Fu: return "no camera is attached";
+    case 0xC00D5212u: return "this format cannot be previewed; choose another";
+    case 0x8007007Eu: return "Media Foundation is not installed (Windows N: install the Media Feature Pack)";
+    case 0x800705B4u: return "the camera did not answer in time";
     default: return nullptr;
     }
 }
@@ -36,6 +39,7 @@ inline const char* CameraErrorWhat(WPARAM kind)
     case LUMICAP_ERROR_PREVIEW: return "The preview could not be started";
     case LUMICAP_ERROR_PHOTO: return "The photo could not be taken";
     case LUMICAP_ERROR_CAMERA: return "The camera stopped working";
+    case LUMICAP_ERROR_EVENT: return "The camera reported a problem";
     default: return "The camera reported an error";
     }
 }

@@ -6,6 +6,7 @@
 #include "png_writer.h"
 
 #include "common/camera_error.h"
+#include "common/media_foundation.h"
 
 #include <lumicap/lumicap.h>
 #ifdef LUMICAP_DEMO_VIRTUAL
@@ -13,7 +14,6 @@
 #endif
 
 #ifdef _WIN32
-#include <mfapi.h>
 #include <objbase.h>
 #endif
 
@@ -273,11 +273,12 @@ public:
         return S_OK;
     }
 
-    // The first WM_CAMERA_ERROR in words, or empty while none came.
+    // The first WM_CAMERA_ERROR that stops the road, in words, or empty while none came. A failed
+    // event the set-up survives (LUMICAP_ERROR_EVENT) does not.
     std::string FirstError() const
     {
         for (const MSG& m : received_) {
-            if (m.message == WM_CAMERA_ERROR) {
+            if (m.message == WM_CAMERA_ERROR && m.wParam != LUMICAP_ERROR_EVENT) {
                 return lumicap_examples::DescribeCameraError(m.wParam, static_cast<HRESULT>(m.lParam));
             }
         }
@@ -523,7 +524,8 @@ int main(int argc, char** argv)
     if (!ParseOptions(argc, argv, options)) return kExitUsage;
 #ifdef _WIN32
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    MFStartup(MF_VERSION);
+    // Where Media Foundation is missing the library says so (InitializeCamera's error).
+    const lumicap_examples::MediaFoundationSession mediaFoundation;
 #endif
     HWND window = MakeWindow();
     if (!window) {
@@ -533,7 +535,6 @@ int main(int argc, char** argv)
     const int result = Run(options, window);
     std::fflush(stdout);
 #ifdef _WIN32
-    MFShutdown();
     CoUninitialize();
 #endif
     return result;

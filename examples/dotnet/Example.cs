@@ -73,13 +73,6 @@ static class Example
     [DllImport("kernel32.dll", CharSet = CharSet.Unicode)]
     static extern IntPtr GetModuleHandleW(string moduleName);
 
-    [DllImport("mfplat.dll")]
-    static extern int MFStartup(uint version, uint flags);
-
-    [DllImport("mfplat.dll")]
-    static extern int MFShutdown();
-
-    const uint MF_VERSION = 0x00020070;
     const uint WS_OVERLAPPEDWINDOW = 0x00CF0000;
     const uint WS_VISIBLE = 0x10000000;
     const uint WM_DESTROY = 0x0002;
@@ -94,7 +87,8 @@ static class Example
     [STAThread]
     static int Main()
     {
-        MFStartup(MF_VERSION, 0);
+        // Without Media Foundation the example still runs and says what is missing.
+        MediaFoundation.Start();
         try
         {
             return Run();
@@ -102,7 +96,7 @@ static class Example
         finally
         {
             Lumicap.SetLogCallback(null);
-            MFShutdown();
+            MediaFoundation.Stop();
         }
     }
 

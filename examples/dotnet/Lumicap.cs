@@ -15,18 +15,21 @@ namespace LumicapInterop
     {
         const string Library = "lumicap";
 
-        // Posted to the event window given to CreateInstance (WM_APP + 1 to + 4). The notices'
+        // Posted to the event window given to CreateInstance (WM_APP + 1 and on). The notices'
         // LParam is the HRESULT of what they announce (0 on success).
         public const int WM_CAMERA_EVENT = 0x8001;
         public const int WM_CAMERA_READY = 0x8002;
         public const int WM_CAMERA_PHOTO_READY = 0x8003;
         // WParam: what failed (LUMICAP_ERROR_*), LParam: the HRESULT, e.g. for Describe.
         public const int WM_CAMERA_ERROR = 0x8004;
+        // WParam 1: the camera's stream is blocked (privacy shutter; the preview shows black), 0: unblocked.
+        public const int WM_CAMERA_BLOCKED = 0x8005;
 
         public const int LUMICAP_ERROR_INITIALIZE = 1;
         public const int LUMICAP_ERROR_PREVIEW = 2;
         public const int LUMICAP_ERROR_PHOTO = 3;
         public const int LUMICAP_ERROR_CAMERA = 4;
+        public const int LUMICAP_ERROR_EVENT = 5;
 
         // What real cameras report most often.
         public const int MF_E_HW_MFT_FAILED_START_STREAMING = unchecked((int)0xC00D3704);
@@ -35,6 +38,9 @@ namespace LumicapInterop
         public const int MF_E_VIDEO_RECORDING_DEVICE_PREEMPTED = unchecked((int)0xC00D3EA3);
         public const int DXGI_ERROR_DEVICE_REMOVED = unchecked((int)0x887A0005);
         public const int MF_E_NO_CAPTURE_DEVICES_AVAILABLE = unchecked((int)0xC00DABE0);
+        public const int MF_E_TOPO_CODEC_NOT_FOUND = unchecked((int)0xC00D5212);
+        public const int ERROR_MOD_NOT_FOUND_HRESULT = unchecked((int)0x8007007E);
+        public const int ERROR_TIMEOUT_HRESULT = unchecked((int)0x800705B4);
 
         // Results of InitializeCamera and StartPreview besides S_OK (0).
         public const int MF_E_NOT_INITIALIZED = unchecked((int)0xC00D36B6);
@@ -101,6 +107,7 @@ namespace LumicapInterop
                 case LUMICAP_ERROR_PREVIEW: what = "The preview could not be started"; break;
                 case LUMICAP_ERROR_PHOTO: what = "The photo could not be taken"; break;
                 case LUMICAP_ERROR_CAMERA: what = "The camera stopped working"; break;
+                case LUMICAP_ERROR_EVENT: what = "The camera reported a problem"; break;
                 default: what = "The camera reported an error"; break;
             }
             string why = Reason(status);
@@ -119,6 +126,9 @@ namespace LumicapInterop
                 case DXGI_ERROR_DEVICE_REMOVED: return "the graphics device was reset";
                 case MF_E_NO_CAPTURE_DEVICES_AVAILABLE:
                 case ERROR_DEVICE_NOT_CONNECTED_HRESULT: return "no camera is attached";
+                case MF_E_TOPO_CODEC_NOT_FOUND: return "this format cannot be previewed; choose another";
+                case ERROR_MOD_NOT_FOUND_HRESULT: return "Media Foundation is not installed (Windows N: install the Media Feature Pack)";
+                case ERROR_TIMEOUT_HRESULT: return "the camera did not answer in time";
                 default: return null;
             }
         }
@@ -149,6 +159,35 @@ namespace LumicapInterop
             {
                 FreePhotoMemory();
             }
+        }
+    }
+
+    // Media Foundation, started as a host that must also run where it is missing (Windows N and KN
+    // without the Media Feature Pack) starts it: the library then returns ERROR_MOD_NOT_FOUND from
+    // InitializeCamera, which Lumicap.Describe puts in words, instead of the host failing to start.
+    public static class MediaFoundation
+    {
+        const uint MF_VERSION = 0x00020070;
+
+        [DllImport("mfplat.dll")]
+        static extern int MFStartup(uint version, uint flags);
+
+        [DllImport("mfplat.dll")]
+        static extern int MFShutdown();
+
+        // True when it started; false when it is not installed or refused to start.
+        public static bool Start()
+        {
+            try { return MFStartup(MF_VERSION, 0) >= 0; }
+            catch (DllNotFoundException) { return false; }
+            catch (EntryPointNotFoundException) { return false; }
+        }
+
+        public static void Stop()
+        {
+            try { MFShutdown(); }
+            catch (DllNotFoundException) { }
+            catch (EntryPointNotFoundException) { }
         }
     }
 }

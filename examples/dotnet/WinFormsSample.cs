@@ -96,6 +96,11 @@ sealed class CameraForm : Form
             case Lumicap.WM_CAMERA_ERROR:
                 CameraError((int)m.WParam.ToInt64(), Result(m.LParam));
                 return;
+            case Lumicap.WM_CAMERA_BLOCKED:
+                ShowStatus(m.WParam != IntPtr.Zero
+                    ? "The camera is blocked (privacy shutter, or camera access switched off): the picture stays black until it is unblocked"
+                    : "The camera is unblocked");
+                return;
         }
         base.WndProc(ref m);
     }
@@ -235,18 +240,11 @@ sealed class CameraForm : Form
 
 static class WinFormsSample
 {
-    [DllImport("mfplat.dll")]
-    static extern int MFStartup(uint version, uint flags);
-
-    [DllImport("mfplat.dll")]
-    static extern int MFShutdown();
-
-    const uint MF_VERSION = 0x00020070;
-
     [STAThread]
     static void Main()
     {
-        MFStartup(MF_VERSION, 0);
+        // Without Media Foundation the form still opens and says what is missing.
+        MediaFoundation.Start();
         try
         {
             Application.EnableVisualStyles();
@@ -254,7 +252,7 @@ static class WinFormsSample
         }
         finally
         {
-            MFShutdown();
+            MediaFoundation.Stop();
         }
     }
 }

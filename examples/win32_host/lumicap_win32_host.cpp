@@ -25,10 +25,10 @@
 // directory. The window is also the library's event window: its procedure passes every
 // WM_CAMERA_EVENT to OnCaptureEvent. lumicap.dll is loaded at start through its import library.
 #include "common/camera_error.h"
+#include "common/media_foundation.h"
 
 #include <lumicap/lumicap.h>
 
-#include <mfapi.h>
 #include <objbase.h>
 
 #include <cwchar>
@@ -387,6 +387,11 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CAMERA_ERROR:
         CameraFailed(wParam, static_cast<HRESULT>(lParam));
         return 0;
+    case WM_CAMERA_BLOCKED:
+        Note(wParam ? L"The camera is blocked (privacy shutter, or camera access switched off): the picture stays "
+                      L"black until it is unblocked"
+                    : L"The camera is unblocked");
+        return 0;
     case WM_HOST_LOG_LINE:
         ShowLogLine(wParam);
         return 0;
@@ -481,9 +486,12 @@ int Run(HINSTANCE instance, int show)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const HRESULT mf = MFStartup(MF_VERSION);
-    const int result = Run(instance, show);
-    if (SUCCEEDED(mf)) MFShutdown();
+    int result = 0;
+    {
+        // Where Media Foundation is missing the library says so, and the window shows it.
+        const lumicap_examples::MediaFoundationSession mediaFoundation;
+        result = Run(instance, show);
+    }
     if (SUCCEEDED(com)) CoUninitialize();
     return result;
 }

@@ -1,7 +1,9 @@
 // A Windows host that loads lumicap.dll by name, as an application would, and checks every
 // behaviour that needs no camera. Runs under Wine, which has neither a capture engine nor a camera.
 //
-// Usage: lumicap_host_test.exe [path-to-lumicap.dll]
+// Usage: lumicap_host_test.exe [path-to-lumicap.dll [--without-media-foundation]]
+// The second argument says Media Foundation is missing (Windows N): the host then starts without it
+// and the library must still load and answer.
 #include "host_check.h"
 
 #include <lumicap/lumicap.h>
@@ -18,6 +20,8 @@
 using namespace host_check;
 
 namespace {
+
+bool WithoutMediaFoundation() { return Argument(2, L"") == L"--without-media-foundation"; }
 
 // ---------------------------------------------------------------------------------------------
 // Host plumbing
@@ -103,8 +107,13 @@ void CheckUnknownCamera(const Library& lib, HWND window)
           "InitializeCamera(\"No Such Camera\") logs \"InitializeCamera: No Such Camera\" first (got " +
               Describe(lines) + ")");
     Check(FAILED(hr), "InitializeCamera(\"No Such Camera\") fails (got " + Hex(hr) + ")");
-    Check(hr == HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED),
-          "with no camera at all it answers HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED) (got " + Hex(hr) + ")");
+    if (WithoutMediaFoundation()) {
+        Check(hr == HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),
+              "without Media Foundation it answers HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) (got " + Hex(hr) + ")");
+    } else {
+        Check(hr == HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED),
+              "with no camera at all it answers HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED) (got " + Hex(hr) + ")");
+    }
 }
 
 void CheckIgnoredEvents(const Library& lib, HWND window)
@@ -148,12 +157,36 @@ void CheckLoggingOff(const Library& lib)
     if (names) SafeArrayDestroy(names);
 }
 
+// Media Foundation as a host that must also start without it loads it: from System32, on demand.
+struct MediaFoundation {
+    HMODULE module = LoadLibraryExW(L"mfplat.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    decltype(&MFStartup) startup = Find<decltype(&MFStartup)>("MFStartup");
+    decltype(&MFShutdown) shutdown = Find<decltype(&MFShutdown)>("MFShutdown");
+
+    template <typename Function>
+    Function Find(const char* name) const
+    {
+        return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+    }
+    // Started, or rightly missing.
+    bool Start() const
+    {
+        if (WithoutMediaFoundation()) return Check(!startup, "Media Foundation is missing, as the run asks");
+        const HRESULT hr = startup ? startup(MF_VERSION, MFSTARTUP_FULL) : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+        return Check(SUCCEEDED(hr), "MFStartup(MF_VERSION) (" + Hex(hr) + ")");
+    }
+    void Stop() const
+    {
+        if (shutdown) shutdown();
+    }
+};
+
 void RunChecks()
 {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (!Check(SUCCEEDED(hr), "CoInitializeEx (" + Hex(hr) + ")")) return;
-    hr = MFStartup(MF_VERSION, MFSTARTUP_FULL);
-    if (Check(SUCCEEDED(hr), "MFStartup(MF_VERSION) (" + Hex(hr) + ")")) {
+    const MediaFoundation mediaFoundation;
+    if (mediaFoundation.Start()) {
         Library lib;
         HWND window = CreateEventWindow();
         if (Check(window != nullptr, "the host creates its event window") && Load(DllPath(), lib)) {
@@ -167,7 +200,7 @@ void RunChecks()
             CheckLoggingOff(lib);
         }
         if (window) DestroyWindow(window);
-        MFShutdown();
+        mediaFoundation.Stop();
     }
     CoUninitialize();
 }

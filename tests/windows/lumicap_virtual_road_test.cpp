@@ -4,18 +4,22 @@
 // photos decoded with WIC. Runs under Wine, on the camera-less lumicap.dll, or on the real one with
 // the stand-in mf.dll (which then also holds the control functions) loaded in its place.
 //
-// Usage: lumicap_virtual_road_test.exe [path-to-lumicap.dll [path-to-the-control-dll]]
+// Usage: lumicap_virtual_road_test.exe [path-to-lumicap.dll [path-to-the-control-dll [--no-gpu]]]
+// --no-gpu: the machine is known to make no Direct3D device for video; the road checks that first.
 #include "host_check.h"
 
 #include <lumicap/lumicap.h>
 #include <lumicap/lumicap_virtual.h>
 
 #include <mfapi.h>
+#include <mfcaptureengine.h>
 #include <mferror.h>
 #include <objbase.h>
 #include <oleauto.h>
 #include <wincodec.h>
 #include <wrl/client.h>
+
+#include <d3d11.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +47,10 @@ struct VirtualLibrary : Library {
     decltype(&::LumicapVirtualClearFaults) clearFaults = nullptr;
     decltype(&::LumicapVirtualGetFrameCount) getFrameCount = nullptr;
     decltype(&::LumicapVirtualGetLatestFrame) getLatestFrame = nullptr;
+    decltype(&::LumicapVirtualSetNextEventStatus) setNextEventStatus = nullptr;
+    decltype(&::LumicapVirtualSetMicrophoneCondition) setMicrophoneCondition = nullptr;
+    decltype(&::LumicapVirtualSetCameraBlocked) setCameraBlocked = nullptr;
+    decltype(&::LumicapVirtualDropNextEvent) dropNextEvent = nullptr;
 };
 
 // With a control DLL of its own, the library is the real one and must run on the stand-in: the
@@ -71,6 +79,10 @@ bool LoadVirtual(const std::wstring& path, const std::wstring& controlPath, Virt
     all &= Resolve(control, "LumicapVirtualClearFaults", lib.clearFaults);
     all &= Resolve(control, "LumicapVirtualGetFrameCount", lib.getFrameCount);
     all &= Resolve(control, "LumicapVirtualGetLatestFrame", lib.getLatestFrame);
+    all &= Resolve(control, "LumicapVirtualSetNextEventStatus", lib.setNextEventStatus);
+    all &= Resolve(control, "LumicapVirtualSetMicrophoneCondition", lib.setMicrophoneCondition);
+    all &= Resolve(control, "LumicapVirtualSetCameraBlocked", lib.setCameraBlocked);
+    all &= Resolve(control, "LumicapVirtualDropNextEvent", lib.dropNextEvent);
     return all;
 }
 
@@ -88,6 +100,9 @@ struct Host {
     int eventsHandled = 0;
     bool photoRequestInsideNotice = false;
     std::vector<BYTE> photo;  // copied from GetLastPhoto in the WM_CAMERA_PHOTO_READY handler
+    std::vector<GUID> eventTypes;                      // of each WM_CAMERA_EVENT, read before it is passed on
+    std::vector<std::pair<WPARAM, HRESULT>> errors;    // each WM_CAMERA_ERROR
+    std::vector<WPARAM> blocked;                       // each WM_CAMERA_BLOCKED
 };
 
 Host host;
@@ -115,9 +130,19 @@ void OnPhotoReady()
 LRESULT CALLBACK EventWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CAMERA_EVENT:
+    case WM_CAMERA_EVENT: {
+        GUID type = GUID_NULL;
+        if (wParam) reinterpret_cast<IMFMediaEvent*>(wParam)->GetExtendedType(&type);
+        host.eventTypes.push_back(type);
         host.lib.onCaptureEvent(message, wParam);
         ++host.eventsHandled;
+        return 0;
+    }
+    case WM_CAMERA_ERROR:
+        host.errors.emplace_back(wParam, static_cast<HRESULT>(lParam));
+        return 0;
+    case WM_CAMERA_BLOCKED:
+        host.blocked.push_back(wParam);
         return 0;
     case WM_CAMERA_READY:
         ++host.readyNotices;
@@ -343,6 +368,21 @@ bool PumpOneEvent()
     return PumpUntil([&] { return host.eventsHandled > handled; });
 }
 
+// Runs the loop until an engine event of this type has been handled: the answer to a request, after
+// whatever news the engine sends before it.
+bool PumpUntilEvent(REFGUID type, DWORD timeoutMs = kTimeoutMs)
+{
+    const size_t from = host.eventTypes.size();
+    return PumpUntil(
+        [&] {
+            for (size_t i = from; i < host.eventTypes.size(); ++i) {
+                if (IsEqualGUID(host.eventTypes[i], type)) return true;
+            }
+            return false;
+        },
+        timeoutMs);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The road.
 
@@ -387,7 +427,8 @@ bool StartPreview(INT32 index, const std::string& what)
     const HRESULT hr = host.lib.startPreview(index, host.previewWindow);
     Check(hr == S_OK, what + " returns S_OK (got " + Hex(hr) + ")");
     CheckLogged(start, {L"StartPreview media type index: " + std::to_wstring(index)}, what);
-    return Check(hr == S_OK && PumpOneEvent(), what + ": the engine's confirmation is handled");
+    return Check(hr == S_OK && PumpUntilEvent(MF_CAPTURE_ENGINE_PREVIEW_STARTED),
+                 what + ": the engine's confirmation is handled");
 }
 
 // Frames keep arriving in the preview window, at the given size, with the test pattern.
@@ -578,6 +619,89 @@ void CheckFaults()
     OpenCamera(kFront);
 }
 
+// ---------------------------------------------------------------------------------------------
+// What a real Windows machine does to a set-up beyond the plain road.
+
+std::string Errors()
+{
+    std::string text;
+    for (const auto& [kind, status] : host.errors) text += " (" + std::to_string(kind) + ", " + Hex(status) + ")";
+    return text.empty() ? " none" : text;
+}
+
+bool LatestFrameIsBlack(bool black)
+{
+    UINT32 w = 0;
+    UINT32 h = 0;
+    if (host.lib.getLatestFrame(host.previewWindow, &w, &h, nullptr, 0) != S_OK) return false;
+    std::vector<UINT32> pixels(static_cast<size_t>(w) * h);
+    if (host.lib.getLatestFrame(host.previewWindow, &w, &h, pixels.data(), pixels.size()) != S_OK) return false;
+    for (UINT32 pixel : pixels) {
+        if (pixel != 0) return !black;
+    }
+    return black;
+}
+
+void CheckDeniedMicrophoneAndSwitchingCameras()
+{
+    Check(host.lib.setMicrophoneCondition(LUMICAP_VIRTUAL_CAMERA_DENIED) == S_OK, "the microphone is denied");
+    host.errors.clear();
+    if (!OpenCamera(kFront) || !StartPreview(0, "StartPreview with the microphone denied")) return;
+    CheckPhoto(640, 480, "photo with the microphone denied");
+    host.lib.setMicrophoneCondition(LUMICAP_VIRTUAL_CAMERA_NORMAL);
+
+    // The front engine lets go of the window before the rear one draws into it.
+    if (!OpenCamera(kRear) || !StartPreview(0, "StartPreview of the rear camera in the same window")) return;
+    CheckPreviewFrames(640, 480, "the rear camera in the front camera's window");
+    Check(host.errors.empty(), "neither the microphone nor the switch reports an error (got" + Errors() + ")");
+}
+
+void CheckBlockedStream()
+{
+    host.blocked.clear();
+    Check(host.lib.setCameraBlocked(kRear.c_str(), TRUE) == S_OK, "the rear camera's stream is blocked");
+    Check(PumpUntil([] { return host.blocked == std::vector<WPARAM>{1}; }), "WM_CAMERA_BLOCKED(1) arrives");
+    Check(PumpUntil([] { return LatestFrameIsBlack(true); }), "the preview shows black while blocked");
+    Check(host.lib.setCameraBlocked(kRear.c_str(), FALSE) == S_OK, "the rear camera's stream is unblocked");
+    Check(PumpUntil([] { return host.blocked == std::vector<WPARAM>{1, 0}; }), "WM_CAMERA_BLOCKED(0) arrives");
+    Check(PumpUntil([] { return LatestFrameIsBlack(false); }), "the picture is back once unblocked");
+}
+
+void CheckEventsTheHostNeverAskedFor()
+{
+    Check(host.lib.setNextEventStatus(&MF_CAPTURE_SOURCE_CURRENT_DEVICE_MEDIA_TYPE_SET, E_FAIL) == S_OK,
+          "the next media type set fails");
+    if (!OpenCamera(kFront)) return;
+    host.errors.clear();
+    if (!StartPreview(0, "StartPreview whose media type set fails")) return;
+    Check(host.errors == std::vector<std::pair<WPARAM, HRESULT>>{{LUMICAP_ERROR_PREVIEW, E_FAIL}},
+          "a failed media type set is a preview error, not the camera's end (got" + Errors() + ")");
+    CheckPhoto(640, 480, "photo after the failed media type set");
+
+    host.errors.clear();
+    Check(host.lib.dropNextEvent(&MF_CAPTURE_ENGINE_PHOTO_TAKEN) == S_OK, "the engine never completes the next photo");
+    host.lib.takePhotoAsync();
+    const std::pair<WPARAM, HRESULT> timedOut{LUMICAP_ERROR_PHOTO, HRESULT_FROM_WIN32(ERROR_TIMEOUT)};
+    Check(PumpUntil([&] { return !host.errors.empty() && host.errors.back() == timedOut; }, 15000),
+          "the photo the engine never completes is reported within 10 s (got" + Errors() + ")");
+    CheckPhoto(640, 480, "the next photo");
+}
+
+void CheckFormatThePreviewCannotShow()
+{
+    const LumicapVirtualFormat formats[] = {{1280, 720, MFVideoFormat_H264, 30, 1}, {640, 480, MFVideoFormat_YUY2, 30, 1}};
+    const LumicapVirtualCamera camera = {L"H.264 Camera", L"\\\\?\\h264#0", kVideoCameraCategory, formats, 2};
+    Check(host.lib.setCameras(&camera, 1) == S_OK, "a camera with an H.264 format first");
+    if (!OpenCamera(L"H.264 Camera")) return;
+    host.errors.clear();
+    const HRESULT hr = host.lib.startPreview(0, host.previewWindow);
+    Check(hr == S_OK && PumpUntilEvent(MF_CAPTURE_ENGINE_PREVIEW_STARTED), "StartPreview(0) of the H.264 format is answered");
+    Check(host.errors == std::vector<std::pair<WPARAM, HRESULT>>{{LUMICAP_ERROR_PREVIEW, MF_E_TOPO_CODEC_NOT_FOUND}},
+          "the H.264 format cannot be previewed (got" + Errors() + ")");
+    if (!StartPreview(1, "StartPreview(1) after the failed start")) return;
+    CheckPreviewFrames(640, 480, "the other format previews");
+}
+
 void CheckWithoutFrames()
 {
     UINT32 w = 1;
@@ -590,12 +714,28 @@ void CheckWithoutFrames()
           "LumicapVirtualGetLatestFrame without a width pointer returns E_POINTER");
 }
 
+// What the library meets on a machine without a GPU: no hardware Direct3D 11 device for video.
+void CheckNoVideoDevice()
+{
+    const HMODULE d3d11 = LoadLibraryW(L"d3d11.dll");
+    const auto create = d3d11 ? reinterpret_cast<decltype(&D3D11CreateDevice)>(
+                                    reinterpret_cast<void*>(GetProcAddress(d3d11, "D3D11CreateDevice")))
+                              : nullptr;
+    ID3D11Device* device = nullptr;
+    const HRESULT hr = create ? create(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, D3D11_CREATE_DEVICE_VIDEO_SUPPORT,
+                                       nullptr, 0, D3D11_SDK_VERSION, &device, nullptr, nullptr)
+                              : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    if (device) device->Release();
+    Check(FAILED(hr), "this machine makes no Direct3D 11 device for video (" + Hex(hr) + ")");
+}
+
 void RunRoad()
 {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (!Check(SUCCEEDED(hr), "CoInitializeEx (" + Hex(hr) + ")")) return;
     hr = MFStartup(MF_VERSION, MFSTARTUP_FULL);
     if (Check(SUCCEEDED(hr), "MFStartup(MF_VERSION) (" + Hex(hr) + ")")) {
+        if (Argument(3, L"") == L"--no-gpu") CheckNoVideoDevice();
         CheckUnloadsWithoutSetUp(DllPath());
         if (Check(CreateWindows(), "the host registers its window classes and creates its windows") &&
             LoadVirtual(DllPath(), Argument(2, L""), host.lib)) {
@@ -612,6 +752,11 @@ void RunRoad()
             host.lib.reset();
             CheckCameraControl();
             CheckFaults();
+            host.lib.reset();
+            CheckDeniedMicrophoneAndSwitchingCameras();
+            CheckBlockedStream();
+            CheckEventsTheHostNeverAskedFor();
+            CheckFormatThePreviewCannotShow();
             host.lib.reset();
             CheckStaysLoadedAfterSetUp(host.lib.module, DllPath());
         }
