@@ -25,6 +25,8 @@
 #include "portable/mf.h"
 #endif
 
+#include <memory>
+
 namespace lumicap::platform {
 
 HRESULT MFCreateAttributes(IMFAttributes** attributes, UINT32 initialSize);
@@ -37,5 +39,26 @@ HRESULT MFCreateDXGIDeviceManager(UINT* resetToken, IMFDXGIDeviceManager** devic
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD classContext, REFIID iid, void** object);
 HRESULT MFCreateAsyncResult(IUnknown* object, IMFAsyncCallback* callback, IUnknown* state, IMFAsyncResult** result);
 HRESULT MFInvokeCallback(IMFAsyncResult* result);
+
+// ---- Video capture devices arriving and leaving ---------------------------------------------------
+// Told that a video capture device arrived (true) or left (false): on any thread, once per device
+// node or interface, so one camera may tell several times; nothing else is told.
+class DeviceChangeListener {
+public:
+    virtual void OnVideoDeviceChange(bool arrived) noexcept = 0;
+
+protected:
+    ~DeviceChangeListener() = default;
+};
+
+// Watches from its creation until it is destroyed; the listener outlives it.
+class DeviceWatcher {
+public:
+    virtual ~DeviceWatcher() = default;
+};
+
+// Starts watching for the listener, on the calling thread (the host's, which runs a message loop).
+// Null when the platform cannot watch.
+std::unique_ptr<DeviceWatcher> WatchVideoDevices(DeviceChangeListener* listener) noexcept;
 
 }  // namespace lumicap::platform
