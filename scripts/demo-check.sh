@@ -62,6 +62,12 @@ expect_failure() {
         passed=$((passed + 1))
     fi
 }
+# Beyond the eleven: the rear camera by its listed link, in other letters' case; an unknown link fails.
+rear_link=$(grep -A1 "1: Lumicap Virtual Rear Camera" out.txt | sed -n 's/^ *link: //p')
+check "lists each camera's link" test -n "$rear_link"
+"$demo" --link "${rear_link^^}" --format 1 --out rear-link.jpg > rear-link.txt
+check "--link opens that camera" test "$(jpeg_size rear-link.jpg)" = "2592x1944"
+expect_failure "unknown link" --link '\\?\nothing#here'
 expect_failure "unknown camera name" --camera "No Such Camera"
 expect_failure "format out of range" --format 6
 expect_failure "unknown option" --bogus

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows DLLs with mingw-w64, x86_64 and i686: the real one (Media Foundation backend)
 # and the camera-less one (virtual cameras). Checks that the real DLL exports exactly the eleven
-# plain names, the virtual DLL those plus the control functions of lumicap_virtual.h, and that both
+# plain names and the Lumicap* exports beyond them, the virtual DLL those plus the control functions of lumicap_virtual.h, and that both
 # import only system DLLs, and that the virtual build's stand-in mf.dll exports MFEnumDeviceSources,
 # the COM entry points and the control functions; then runs each one's host program under Wine,
 # headless, in a Wine prefix of its own inside the build directory: the no-camera host test for the
@@ -127,14 +127,14 @@ test_preset() {
             tests/conformance/lumicap_attribute_conformance.exe
             tests/windows/unit/lumicap_windows_unit_tests.exe)
         names="$expected_exports $virtual_exports"
-        what="the eleven plain names and the LumicapVirtual control functions"
+        what="the eleven plain names, the Lumicap* exports and the LumicapVirtual control functions"
         allowed=$allowed_virtual_imports
         targets+=(lumicap_mf_stand_in)
     else
         host=lumicap_host_test
         programs=("tests/windows/$host.exe")
         names=$expected_exports
-        what="the eleven plain names"
+        what="the eleven plain names and the Lumicap* exports"
         allowed=$allowed_imports
     fi
     triple=$arch-w64-mingw32

@@ -116,6 +116,7 @@ struct Options {
     std::string snapshot;
     double timeoutSeconds = 10;
     std::string simulate;
+    std::string link;
 };
 
 #ifdef LUMICAP_DEMO_VIRTUAL
@@ -147,6 +148,8 @@ void PrintUsage()
         "usage: lumicap-demo [options]\n"
         "  --list               list the cameras and exit\n"
         "  --camera NAME        the camera to open (default: the first)\n"
+        "  --link LINK          the camera to open by its symbolic link (two cameras of one model share\n"
+        "                       a name, never a link; --list shows them)\n"
         "  --format INDEX       the format to preview and photograph (default: the first 1920 X 1080)\n"
         "  --photos N           photos to take back to back (default 1)\n"
         "  --out PATH           where to write them; %d in PATH is replaced by the photo's number\n"
@@ -187,6 +190,10 @@ bool ParseOptions(int argc, char** argv, Options& options)
             std::exit(0);
         } else if (arg == "--list") {
             options.list = true;
+        } else if (arg == "--link") {
+            const char* text = value("--link");
+            if (!text) return false;
+            options.link = text;
         } else if (arg == "--camera") {
             const char* text = value("--camera");
             if (!text) return false;
@@ -298,6 +305,10 @@ private:
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 if (msg.hwnd == window_) received_.push_back(msg);
+                if (msg.hwnd == window_ && msg.message == WM_CAMERA_DEVICES_CHANGED) {
+                    std::printf("A camera was %s; the list may have changed\n",
+                                msg.wParam == DBT_DEVICEARRIVAL ? "plugged in" : "unplugged");
+                }
                 if (msg.message == WM_CAMERA_EVENT) OnCaptureEvent(msg.message, msg.wParam);
 #ifdef _WIN32
                 TranslateMessage(&msg);
@@ -395,16 +406,23 @@ int Run(const Options& options, HWND window)
     SAFEARRAY* cameraList = nullptr;
     GetCameraList(&cameraList);
     const std::vector<std::string> cameras = TakeStringList(cameraList);
+    SAFEARRAY* linkList = nullptr;
+    std::vector<std::string> links;
+    if (SUCCEEDED(LumicapGetCameras(nullptr, &linkList))) links = TakeStringList(linkList);
     std::printf("Cameras:\n");
-    for (size_t i = 0; i < cameras.size(); ++i) std::printf("  %zu: %s\n", i, cameras[i].c_str());
+    for (size_t i = 0; i < cameras.size(); ++i) {
+        std::printf("  %zu: %s\n", i, cameras[i].c_str());
+        // A camera plugged in or out between the two enumerations would pair names with wrong links.
+        if (links.size() == cameras.size()) std::printf("     link: %s\n", links[i].c_str());
+    }
     if (cameras.empty()) {
         std::fprintf(stderr, "error: no camera found\n");
         return kExitCamera;
     }
     if (options.list) return 0;
 
-    const std::string camera = options.camera.empty() ? cameras.front() : options.camera;
-    bool known = false;
+    std::string camera = options.camera.empty() ? cameras.front() : options.camera;
+    bool known = !options.link.empty();
     for (const std::string& name : cameras) known = known || name == camera;
     if (!known) {
         std::fprintf(stderr,
@@ -418,8 +436,16 @@ int Run(const Options& options, HWND window)
     SimulateBeforeOpening(options.simulate, Widen(camera));
 #endif
     auto start = Clock::now();
-    const HRESULT initialized = InitializeCamera(Widen(camera).c_str());
+    const HRESULT initialized = options.link.empty() ? InitializeCamera(Widen(camera).c_str())
+                                                     : LumicapInitializeCameraByLink(Widen(options.link).c_str());
+    if (!options.link.empty() && initialized == HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED)) {
+        std::fprintf(stderr, "error: no camera has the link \"%s\" (see the list above)\n", options.link.c_str());
+        return kExitCamera;
+    }
     if (FAILED(initialized)) return Failed(LUMICAP_ERROR_INITIALIZE, initialized);
+    BSTR currentName = nullptr;
+    if (SUCCEEDED(LumicapGetCurrentCamera(&currentName, nullptr))) camera = Narrow(currentName);
+    SysFreeString(currentName);
     if (const int waited = wait([&] { return loop.Count(WM_CAMERA_READY) > 0; }, "the camera to initialise")) {
         return waited;
     }

@@ -1,5 +1,5 @@
 // Lumicap for .NET: P/Invoke declarations of lumicap.dll's eleven exports, its four messages and
-// the error codes cameras report most often.
+// the error codes cameras report most often, then the Lumicap* exports beyond the eleven.
 //
 // Add this file to a project (or build it as a library) and put lumicap.dll beside the program,
 // built for the same architecture as the process (x64 or x86). The rules of lumicap.h apply: every
@@ -96,6 +96,31 @@ namespace LumicapInterop
         // Message.Msg and Message.WParam of a WM_CAMERA_EVENT, as a WndProc receives them.
         [DllImport(Library, CallingConvention = CallingConvention.StdCall)]
         public static extern void OnCaptureEvent(uint message, IntPtr wParam);
+
+        // ---- Choosing a camera by its symbolic link, and hearing when cameras come and go ----------
+
+        // Posted from CreateInstance on when a camera arrives (WParam DBT_DEVICEARRIVAL) or leaves
+        // (DBT_DEVICEREMOVECOMPLETE): list the cameras again. At most one per direction per 250 ms.
+        public const int WM_CAMERA_DEVICES_CHANGED = 0x8006;
+        public const int DBT_DEVICEARRIVAL = 0x8000;
+        public const int DBT_DEVICEREMOVECOMPLETE = 0x8004;
+
+        // Names and symbolic links from one enumeration, element i of each for camera i (two cameras
+        // of one model share a name, never a link).
+        [DllImport(Library, CallingConvention = CallingConvention.StdCall)]
+        public static extern int LumicapGetCameras(
+            [MarshalAs(UnmanagedType.SafeArray, SafeArraySubType = VarEnum.VT_BSTR)] out string[] friendlyNames,
+            [MarshalAs(UnmanagedType.SafeArray, SafeArraySubType = VarEnum.VT_BSTR)] out string[] symbolicLinks);
+
+        // Opens the camera with this link (case does not matter) as InitializeCamera opens one by
+        // name; ERROR_DEVICE_NOT_CONNECTED_HRESULT, with the current camera left running, when none has it.
+        [DllImport(Library, CallingConvention = CallingConvention.StdCall)]
+        public static extern int LumicapInitializeCameraByLink([MarshalAs(UnmanagedType.LPWStr)] string symbolicLink);
+
+        // The camera now open; MF_E_NOT_INITIALIZED when none is.
+        [DllImport(Library, CallingConvention = CallingConvention.StdCall)]
+        public static extern int LumicapGetCurrentCamera([MarshalAs(UnmanagedType.BStr)] out string friendlyName,
+            [MarshalAs(UnmanagedType.BStr)] out string symbolicLink);
 
         // A sentence for a person: what failed, why in words where the code is a known one, and the code.
         public static string Describe(int kind, int status)

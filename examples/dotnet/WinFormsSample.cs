@@ -35,6 +35,7 @@ sealed class CameraForm : Form
     bool previewing;
     bool photoPending;  // from the request until the photo's WM_CAMERA_EVENT was passed on
     bool photoNoticed;  // WM_CAMERA_PHOTO_READY (or a photo error) came; that event is the next one
+    bool refilling;     // the camera list is being filled again after a device change: open nothing
 
     public CameraForm()
     {
@@ -46,7 +47,7 @@ sealed class CameraForm : Form
             new Label { Text = "Camera", Bounds = new Rectangle(10, 10, 260, 18) }, cameras,
             new Label { Text = "Formats", Bounds = new Rectangle(10, 66, 260, 18) }, formats,
             preview, start, stop, photo, status, logLine });
-        cameras.SelectedIndexChanged += (sender, e) => { if (cameras.SelectedIndex >= 0) OpenCamera((string)cameras.SelectedItem); };
+        cameras.SelectedIndexChanged += (sender, e) => { if (!refilling && cameras.SelectedIndex >= 0) OpenCamera((string)cameras.SelectedItem); };
         start.Click += (sender, e) => StartPreview();
         stop.Click += (sender, e) => StopPreview();
         photo.Click += (sender, e) => TakePhoto();
@@ -101,8 +102,26 @@ sealed class CameraForm : Form
                     ? "The camera is blocked (privacy shutter, or camera access switched off): the picture stays black until it is unblocked"
                     : "The camera is unblocked");
                 return;
+            case Lumicap.WM_CAMERA_DEVICES_CHANGED:
+                CamerasChanged(m.WParam.ToInt64() == Lumicap.DBT_DEVICEARRIVAL);
+                return;
         }
         base.WndProc(ref m);
+    }
+
+    // A camera came or went: the list is read again (names and links from one enumeration). An open
+    // camera that left has ended its set-up through WM_CAMERA_ERROR already.
+    void CamerasChanged(bool arrived)
+    {
+        string[] names, links;
+        if (Lumicap.LumicapGetCameras(out names, out links) < 0 || names == null) return;
+        string open = cameras.SelectedIndex >= 0 ? (string)cameras.SelectedItem : null;
+        refilling = true;
+        cameras.Items.Clear();
+        cameras.Items.AddRange(names);
+        if (open != null) cameras.SelectedIndex = Array.IndexOf(names, open);
+        refilling = false;
+        ShowStatus((arrived ? "A camera was plugged in: " : "A camera was unplugged: ") + names.Length + " attached.");
     }
 
     // An HRESULT travels in lParam as a 32-bit value, widened on x64.

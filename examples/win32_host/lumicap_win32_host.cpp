@@ -4,9 +4,13 @@
 // with GetDlgItem(FindWindowW(L"LumicapWin32Host", nullptr), id):
 //
 //   id   control                        what it does
-//   100  IDC_CAMERAS combo box          the names from GetCameraList (CBS_DROPDOWNLIST); selecting
-//                                       one (CBN_SELCHANGE) calls InitializeCamera with its text.
-//                                       The first camera is selected and opened at start.
+//   100  IDC_CAMERAS combo box          the names from LumicapGetCameras (CBS_DROPDOWNLIST); selecting
+//                                       one (CBN_SELCHANGE) calls LumicapInitializeCameraByLink with
+//                                       its symbolic link, so two cameras of one model are told
+//                                       apart. The first camera is selected and opened at start. The
+//                                       list follows plugging: on WM_CAMERA_DEVICES_CHANGED it is
+//                                       filled again, the open camera kept selected, and a camera
+//                                       plugged in while none is open is opened.
 //   101  IDC_FORMATS list box           the lines of GetMediaTypeList, filled on WM_CAMERA_READY; the
 //                                       selected index is handed to StartPreview. The library applies
 //                                       it on the first start after opening a camera only, so the
@@ -75,6 +79,8 @@ struct Host {
     HWND status = nullptr;
     Stage stage = Stage::NoCamera;
     std::wstring camera;        // the camera opened last
+    std::wstring link;          // its symbolic link
+    std::vector<std::wstring> cameraLinks;  // the links of the combo box's entries, by position
     bool photoPending = false;  // from the request until the photo's engine event was passed on
     bool photoNoticed = false;  // WM_CAMERA_PHOTO_READY came; the photo's own event is the next one
     std::wstring note = L"Starting";
@@ -159,12 +165,19 @@ std::vector<std::wstring> TakeStrings(SAFEARRAY* list)
     return strings;
 }
 
+// Lists the cameras afresh, with the one opened last still selected when it is there.
 void FillCameras()
 {
-    SAFEARRAY* list = nullptr;
-    GetCameraList(&list);
-    for (const std::wstring& name : TakeStrings(list)) {
-        SendMessageW(host.cameras, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    SendMessageW(host.cameras, CB_RESETCONTENT, 0, 0);
+    host.cameraLinks.clear();
+    SAFEARRAY* names = nullptr;
+    SAFEARRAY* links = nullptr;
+    if (FAILED(LumicapGetCameras(&names, &links))) return;
+    const std::vector<std::wstring> nameList = TakeStrings(names);
+    host.cameraLinks = TakeStrings(links);
+    for (size_t i = 0; i < nameList.size() && i < host.cameraLinks.size(); ++i) {
+        SendMessageW(host.cameras, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(nameList[i].c_str()));
+        if (!host.link.empty() && host.cameraLinks[i] == host.link) SendMessageW(host.cameras, CB_SETCURSEL, i, 0);
     }
 }
 
@@ -188,15 +201,30 @@ void OpenSelectedCamera()
 {
     const LRESULT index = SendMessageW(host.cameras, CB_GETCURSEL, 0, 0);
     if (index == CB_ERR) return;
+    if (static_cast<size_t>(index) >= host.cameraLinks.size()) return;
     host.camera = ControlText(host.cameras, CB_GETLBTEXTLEN, CB_GETLBTEXT, static_cast<WPARAM>(index));
+    host.link = host.cameraLinks[static_cast<size_t>(index)];
     SendMessageW(host.formats, LB_RESETCONTENT, 0, 0);
     host.photoPending = false;
     host.photoNoticed = false;
-    // InitializeCamera tears an earlier set-up down, its preview included.
-    const HRESULT hr = InitializeCamera(host.camera.c_str());
+    // Like InitializeCamera, it tears an earlier set-up down, its preview included.
+    const HRESULT hr = LumicapInitializeCameraByLink(host.link.c_str());
     host.stage = SUCCEEDED(hr) ? Stage::Opening : Stage::NoCamera;
     Note(SUCCEEDED(hr) ? L"Opening " + host.camera + L"..." : Words(LUMICAP_ERROR_INITIALIZE, hr));
     UpdateControls();
+}
+
+// A camera came or went: the list follows. An open camera that left ends its set-up through
+// WM_CAMERA_ERROR; one plugged in while none is open is opened.
+void CamerasChanged(WPARAM change)
+{
+    FillCameras();
+    const bool arrived = change == DBT_DEVICEARRIVAL;
+    Note(arrived ? L"A camera was plugged in" : L"A camera was unplugged");
+    if (arrived && host.stage == Stage::NoCamera && SendMessageW(host.cameras, CB_GETCOUNT, 0, 0) > 0) {
+        SendMessageW(host.cameras, CB_SETCURSEL, 0, 0);
+        OpenSelectedCamera();
+    }
 }
 
 void CameraReady(HRESULT status)
@@ -391,6 +419,9 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         Note(wParam ? L"The camera is blocked (privacy shutter, or camera access switched off): the picture stays "
                       L"black until it is unblocked"
                     : L"The camera is unblocked");
+        return 0;
+    case WM_CAMERA_DEVICES_CHANGED:
+        CamerasChanged(wParam);
         return 0;
     case WM_HOST_LOG_LINE:
         ShowLogLine(wParam);

@@ -103,6 +103,35 @@ LUMICAP_API void WINAPI FreePhotoMemory(void);
 /* Call for every WM_CAMERA_EVENT: OnCaptureEvent(msg.message, msg.wParam). Other numbers are ignored. */
 LUMICAP_API void WINAPI OnCaptureEvent(UINT message, WPARAM wParam);
 
+/* ---- Choosing a camera by its symbolic link, and hearing when cameras come and go ------------- */
+
+/* Posted to the event window from CreateInstance on when a video capture device arrives (wParam
+ * DBT_DEVICEARRIVAL) or leaves (wParam DBT_DEVICEREMOVECOMPLETE); lParam 0. List the cameras again.
+ * Devices that come together are folded: at most one message per direction per 250 ms. */
+#define WM_CAMERA_DEVICES_CHANGED 0x8006
+#ifndef DBT_DEVICEARRIVAL
+#define DBT_DEVICEARRIVAL 0x8000
+#endif
+#ifndef DBT_DEVICEREMOVECOMPLETE
+#define DBT_DEVICEREMOVECOMPLETE 0x8004
+#endif
+
+/* Stores, from one enumeration, new lists (SAFEARRAY of BSTR, lower bound 0) of the attached
+ * cameras' friendly names and symbolic links, element i of each for camera i, in GetCameraList's
+ * order; either pointer may be null (that list is not made). S_OK, or E_OUTOFMEMORY with nothing
+ * stored. Needs no CreateInstance. */
+LUMICAP_API HRESULT WINAPI LumicapGetCameras(SAFEARRAY** friendlyNames, SAFEARRAY** symbolicLinks);
+
+/* Chooses the camera whose symbolic link equals the given one (ignoring case) and does what
+ * InitializeCamera does with it: tears the earlier set-up down, builds a new one, WM_CAMERA_READY
+ * follows. HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED) when no camera has the link (the current
+ * set-up and choice stay), E_POINTER for null, MF_E_NOT_INITIALIZED before CreateInstance. */
+LUMICAP_API HRESULT WINAPI LumicapInitializeCameraByLink(LPCWSTR symbolicLink);
+
+/* The friendly name and symbolic link of the camera of the current set-up, as new BSTRs the caller
+ * frees (either pointer may be null). S_OK, or MF_E_NOT_INITIALIZED without a camera set-up. */
+LUMICAP_API HRESULT WINAPI LumicapGetCurrentCamera(BSTR* friendlyName, BSTR* symbolicLink);
+
 #ifdef __cplusplus
 }
 #endif

@@ -7,10 +7,12 @@
  * the preview drew into its window. The library built on the real camera platform exports none of
  * them.
  *
- * Every function may be called from any thread, at any time; none of them posts messages itself.
- * The effects show through the eleven exports and their messages, as real cameras would: a new
- * camera set is seen by the next GetCameraList or InitializeCamera, an unplugged open camera ends its
- * engine with an error event (the host's next WM_CAMERA_EVENT tears the camera set-up down). */
+ * Every function may be called from any thread, at any time. The effects show through the exports
+ * and their messages, as real cameras would: a new camera set is seen by the next GetCameraList or
+ * InitializeCamera, an unplugged open camera ends its engine with an error event (the host's next
+ * WM_CAMERA_EVENT tears the camera set-up down), and plugging cameras in or out posts
+ * WM_CAMERA_DEVICES_CHANGED as a real device's arrival or removal does (the only message these
+ * functions post themselves). */
 #ifndef LUMICAP_LUMICAP_VIRTUAL_H
 #define LUMICAP_LUMICAP_VIRTUAL_H
 
@@ -61,7 +63,8 @@ typedef struct LumicapVirtualCamera {
 LUMICAP_VIRTUAL_API void WINAPI LumicapVirtualReset(void);
 
 /* Replaces the whole camera set with count cameras (0 leaves none attached). Cameras left out are
- * forgotten, not unplugged: an engine already running on one goes on. The strings and formats are
+ * forgotten, not unplugged: an engine already running on one goes on. Watchers hear of a removal
+ * when a camera (by name and link) left and of an arrival when one came; of the same set, nothing. The strings and formats are
  * copied. Returns S_OK, E_POINTER for a null array or format list that should hold entries, or
  * E_OUTOFMEMORY; on failure the camera set is unchanged. */
 LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameras(const LumicapVirtualCamera* cameras, UINT32 count);
@@ -70,7 +73,7 @@ LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameras(const LumicapVirtual
 LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualAddCamera(const LumicapVirtualCamera* camera);
 
 /* Unplugs every camera with exactly this friendly name and returns how many there were (0 for a
- * null name). An engine running on one reports MF_CAPTURE_ENGINE_ERROR with
+ * null name; then nothing is posted). An engine running on one reports MF_CAPTURE_ENGINE_ERROR with
  * MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED, as unplugging a real camera does. */
 LUMICAP_VIRTUAL_API INT32 WINAPI LumicapVirtualRemoveCamera(LPCWSTR friendlyName);
 

@@ -16,3 +16,11 @@ void GetLastPhoto(BYTE** photo, INT32* size);
 void FreePhotoMemory();
 
 }  // namespace lumicap
+
+namespace lumicap {
+
+// The camera chosen by its symbolic link, and the camera of the current set-up.
+HRESULT InitializeCameraByLink(LPCWSTR symbolicLink);
+HRESULT GetCurrentCamera(BSTR* friendlyName, BSTR* symbolicLink);
+
+}  // namespace lumicap

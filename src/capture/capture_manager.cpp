@@ -3,6 +3,7 @@
 #include "capture_control.h"
 #include "posted_events.h"
 #include "discovery/camera_discovery.h"
+#include "discovery/device_change_notices.h"
 #include "interface/log.h"
 #include "interface/module_state.h"
 #include "platform/com_object.h"
@@ -165,7 +166,7 @@ namespace lumicap {
 void CreateInstance(HWND eventWindow)
 {
     if (Module().theManager) return;
-    CreateManagerInstance(eventWindow);
+    if (SUCCEEDED(CreateManagerInstance(eventWindow))) StartWatchingDevices(eventWindow);
     EmitLog(TEXT("CreateInstance"));
 }
 

@@ -4,6 +4,8 @@
 
 #include "platform/platform.h"
 
+#include <utility>
+
 namespace lumicap {
 
 class CameraDeviceArray {
@@ -21,6 +23,12 @@ public:
 
     UINT32 Count() const { return devices_ ? count_ : 0; }
     IMFActivate* At(UINT32 index) const { return devices_[index]; }
+
+    void Swap(CameraDeviceArray& other) noexcept
+    {
+        std::swap(devices_, other.devices_);
+        std::swap(count_, other.count_);
+    }
 
 private:
     IMFActivate** devices_ = nullptr;

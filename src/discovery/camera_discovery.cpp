@@ -4,12 +4,9 @@
 #include "interface/module_state.h"
 #include "platform/com_ptr.h"
 
-
 namespace lumicap {
-namespace {
 
-// A text attribute of a camera, or empty text when it cannot be read.
-WString ReadText(IMFActivate* camera, REFGUID key, bool* readable = nullptr)
+WString ReadText(IMFActivate* camera, REFGUID key, bool* readable)
 {
     LPWSTR text = nullptr;
     UINT32 length = 0;
@@ -19,6 +16,8 @@ WString ReadText(IMFActivate* camera, REFGUID key, bool* readable = nullptr)
     CoTaskMemFree(text);
     return result;
 }
+
+namespace {
 
 WString CategoryText(REFGUID category)
 {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "camera_device_array.h"
+#include "interface/text.h"
 
 namespace lumicap {
 
@@ -18,5 +19,8 @@ void EnumerateCameraDevices(CameraDeviceArray& devices);
 
 // Empties the module camera list.
 void ReleaseCameraDevices();
+
+// A text attribute of a camera, or empty text when it cannot be read.
+WString ReadText(IMFActivate* camera, REFGUID key, bool* readable = nullptr);
 
 }  // namespace lumicap

@@ -2,6 +2,7 @@
 
 #include "capture/capture_manager.h"
 #include "discovery/camera_discovery.h"
+#include "discovery/device_change_notices.h"
 #include "platform/no_destructor.h"
 
 namespace lumicap {
@@ -12,6 +13,11 @@ ModuleState& Module()
     return state.Get();
 }
 
-void UnloadCleanup() { ReleaseCameraDevices(); }
+void UnloadCleanup()
+{
+    // The watcher's window procedure and thread are code of this library: they stop before it goes.
+    StopWatchingDevices();
+    ReleaseCameraDevices();
+}
 
 }  // namespace lumicap

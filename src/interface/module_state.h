@@ -3,6 +3,7 @@
 #pragma once
 
 #include "discovery/camera_device_array.h"
+#include "discovery/device_change_notices.h"
 #include "platform/com_ptr.h"
 #include "platform/platform.h"
 
@@ -27,13 +28,16 @@ struct ModuleState {
     int32_t selectedCamera = 0;
     // The block handed out by the latest GetLastPhoto.
     BYTE* lastPhotoBuffer = nullptr;
+    // From CreateInstance on: WM_CAMERA_DEVICES_CHANGED, and the platform's watcher that feeds it.
+    std::unique_ptr<DeviceChangeNotices> deviceChangeNotices;
+    std::unique_ptr<platform::DeviceWatcher> deviceWatcher;
 };
 
 // Never destroyed: the manager and its engine set-up live until the process ends, and nothing may be
 // released at exit behind the platform's back.
 ModuleState& Module();
 
-// Releases what the library holds when it is unloaded: the enumerated cameras.
+// Releases what the library holds when it is unloaded: the enumerated cameras and the device watcher.
 void UnloadCleanup();
 
 }  // namespace lumicap

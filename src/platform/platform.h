@@ -25,6 +25,8 @@
 #include "portable/mf.h"
 #endif
 
+#include <memory>
+
 namespace lumicap::platform {
 
 HRESULT MFCreateAttributes(IMFAttributes** attributes, UINT32 initialSize);
@@ -39,5 +41,26 @@ HRESULT MFCreateAsyncResult(IUnknown* object, IMFAsyncCallback* callback, IUnkno
 HRESULT MFInvokeCallback(IMFAsyncResult* result);
 // Whether the platform's media libraries are there at all (Windows N and KN come without them).
 bool MediaFoundationPresent();
+
+// ---- Video capture devices arriving and leaving ---------------------------------------------------
+// Told that a video capture device arrived (true) or left (false): on any thread, once per device
+// node or interface, so one camera may tell several times; nothing else is told.
+class DeviceChangeListener {
+public:
+    virtual void OnVideoDeviceChange(bool arrived) noexcept = 0;
+
+protected:
+    ~DeviceChangeListener() = default;
+};
+
+// Watches from its creation until it is destroyed; the listener outlives it.
+class DeviceWatcher {
+public:
+    virtual ~DeviceWatcher() = default;
+};
+
+// Starts watching for the listener, on the calling thread (the host's, which runs a message loop).
+// Null when the platform cannot watch.
+std::unique_ptr<DeviceWatcher> WatchVideoDevices(DeviceChangeListener* listener) noexcept;
 
 }  // namespace lumicap::platform

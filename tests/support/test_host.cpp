@@ -67,6 +67,7 @@ std::vector<Text> MediaTypeList()
 void ResetModule()
 {
     ModuleState& module = Module();
+    StopWatchingDevices();
     if (module.theManager) module.theManager->ReleaseEngine();
     module.theManager.reset();
     module.cameraDevices.Release();
@@ -126,6 +127,11 @@ bool HostTest::PumpUntil(const std::function<bool()>& done, std::chrono::millise
     return PumpWindowUntil(
         window_, done,
         [&](const MSG& msg) {
+            if (msg.message == WM_CAMERA_DEVICES_CHANGED) {
+                EXPECT_EQ(msg.lParam, 0);
+                deviceChanges_.push_back(msg.wParam);
+                return;
+            }
             messages_.push_back(msg.message);
             if (msg.message != WM_CAMERA_EVENT) notices_.push_back(msg);
             if (msg.message == WM_CAMERA_PHOTO_READY && onPhotoReady_) onPhotoReady_();

@@ -63,10 +63,14 @@ protected:
         messages_.clear();
         notices_.clear();
         engineEvents_.clear();
+        deviceChanges_.clear();
     }
     const std::vector<UINT>& Messages() const { return messages_; }
     // The messages other than WM_CAMERA_EVENT, whole (counting from the last ClearMessages).
     const std::vector<MSG>& Notices() const { return notices_; }
+    // The wParam of each WM_CAMERA_DEVICES_CHANGED (counting from the last ClearMessages). Cameras
+    // plugged in or out are told apart from a set-up's messages, which Messages() and Notices() hold.
+    const std::vector<WPARAM>& DeviceChanges() const { return deviceChanges_; }
 
     // CreateInstance and InitializeCamera on the named camera, then wait for WM_CAMERA_READY and its event.
     void OpenCamera(const char* name = "Lumicap Virtual Camera");
@@ -82,6 +86,7 @@ private:
     std::vector<UINT> messages_;
     std::vector<MSG> notices_;
     std::vector<GUID> engineEvents_;
+    std::vector<WPARAM> deviceChanges_;
 };
 
 }  // namespace lumicap::testing

@@ -1,8 +1,10 @@
 // The library's exports on vivid (n_devs=2: /dev/video0 and /dev/video4, both
 // named "vivid"), run in scripts/v4l2-vm.sh. One process, one CreateInstance:
-// the tests share the library and run in file order. The leak check comes
-// first, while the library still has the first camera chosen; the disconnect
-// comes last, since the second instance may not come back.
+// the tests share the library and run in file order. Unbinding vivid comes
+// first, while no camera is open (a node held open across it comes back under
+// another number); the leak check next, while the library still has the first
+// camera chosen; the disconnect comes last, since the second instance may not
+// come back.
 #include "exports_host.h"
 
 #include <linux/videodev2.h>
@@ -15,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -161,6 +164,49 @@ protected:
     ExportsHost* host_ = nullptr;
 };
 
+// Writes vivid's platform device to one of its driver's files (unbind, bind).
+bool WriteVividDriver(const char* file)
+{
+    std::ofstream out(std::string("/sys/bus/platform/drivers/vivid/") + file);
+    out << "vivid.0";
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+// Pumps until a WM_CAMERA_DEVICES_CHANGED of this direction has come (since the
+// last Clear); each other one is added to *others.
+bool WaitForDeviceChange(ExportsHost& host, WPARAM change, int* others)
+{
+    const bool seen = host.PumpUntil(
+        [&] {
+            return std::any_of(host.Notices().begin(), host.Notices().end(), [&](const MSG& msg) {
+                return msg.message == WM_CAMERA_DEVICES_CHANGED && msg.wParam == change;
+            });
+        },
+        std::chrono::seconds(20));
+    for (const MSG& msg : host.Notices()) {
+        *others += msg.message == WM_CAMERA_DEVICES_CHANGED && (msg.wParam != change || msg.lParam != 0);
+    }
+    return seen;
+}
+
+TEST_F(Exports, UnbindingVividPostsARemovalAndBindingItBackAnArrival)
+{
+    host_->Clear();
+    int others = 0;
+    // Both instances' eight nodes go at once.
+    ASSERT_TRUE(WriteVividDriver("unbind"));
+    EXPECT_TRUE(WaitForDeviceChange(*host_, DBT_DEVICEREMOVECOMPLETE, &others));
+    EXPECT_TRUE(host_->PumpUntil([] { return CameraList().empty(); }, seconds(10)));
+    host_->Clear();
+    ASSERT_TRUE(WriteVividDriver("bind"));
+    EXPECT_TRUE(WaitForDeviceChange(*host_, DBT_DEVICEARRIVAL, &others));
+    EXPECT_EQ(others, 0) << "a change the other way, or with an lParam";
+    EXPECT_TRUE(host_->PumpUntil([] { return CameraList().size() == 2; }, seconds(10)));
+    // Back with their controls at defaults: the other suites expect no text drawn.
+    for (const char* node : {kFirst, kOpened}) EXPECT_TRUE(SetControl(node, "osd_text_mode", 0)) << node;
+}
+
 TEST_F(Exports, AFullCycleAndASecondCameraLeaveNoDescriptorOrMappingBehind)
 {
     // No name matches: the camera chosen before, the first one at start.
@@ -200,6 +246,39 @@ TEST_F(Exports, ListsBothInstancesAndOpensTheLastOneNamed)
     std::vector<std::string> nodes = OpenNodes();
     nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
     EXPECT_EQ(nodes, std::vector<std::string>{kOpened});
+}
+
+TEST_F(Exports, OpensEachVividByItsOwnLink)
+{
+    SAFEARRAY* names = nullptr;
+    SAFEARRAY* links = nullptr;
+    ASSERT_EQ(LumicapGetCameras(&names, &links), S_OK);
+    EXPECT_EQ(TakeStringList(names), (std::vector<std::string>{"vivid", "vivid"}));
+    const std::vector<std::string> found = TakeStringList(links);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_NE(found[0], found[1]);
+
+    // The second one first: a name would open it too; the first one only its link can.
+    const std::pair<std::string, const char*> cameras[] = {{found[1], kOpened}, {found[0], kFirst}};
+    for (const auto& [link, node] : cameras) {
+        EXPECT_EQ(link.rfind("v4l2:", 0), 0u) << link;
+        host_->Clear();
+        ASSERT_EQ(LumicapInitializeCameraByLink(Wide(link).c_str()), S_OK) << link;
+        const MSG* ready = host_->WaitForNotice(WM_CAMERA_READY, seconds(30));
+        ASSERT_NE(ready, nullptr) << link;
+        EXPECT_EQ(ready->lParam, 0) << link;
+        BSTR current = nullptr;
+        ASSERT_EQ(LumicapGetCurrentCamera(nullptr, &current), S_OK);
+        EXPECT_EQ(Narrow(Text(current, SysStringLen(current))), link);
+        SysFreeString(current);
+        const INT32 index = FindMediaType(MediaTypeList(), "320 X 180 YUY2");
+        ASSERT_GE(index, 0);
+        ASSERT_TRUE(host_->StartPreviewAndWaitForFrame(index, seconds(20))) << link;
+        const std::vector<std::string> open = OpenNodes();
+        EXPECT_NE(std::find(open.begin(), open.end(), node), open.end()) << link << " streams from " << node;
+        StopPreview();
+        host_->PumpFor(std::chrono::milliseconds(300));
+    }
 }
 
 TEST_F(Exports, ListsTheFormatsV4l2CtlListsMappedToTheLibrarysNames)

@@ -7,6 +7,7 @@
 #include "host_check.h"
 
 #include <lumicap/lumicap.h>
+#include <dbt.h>
 #include <mfapi.h>
 #include <mferror.h>
 #include <objbase.h>
@@ -181,6 +182,79 @@ struct MediaFoundation {
     }
 };
 
+// ---------------------------------------------------------------------------------------------
+// Beyond the eleven: cameras by symbolic link, and the device watcher
+
+void CheckCamerasByLink(const Library& lib)
+{
+    decltype(&::LumicapGetCameras) getCameras = nullptr;
+    decltype(&::LumicapInitializeCameraByLink) initializeByLink = nullptr;
+    decltype(&::LumicapGetCurrentCamera) getCurrentCamera = nullptr;
+    if (!Resolve(lib.module, "LumicapGetCameras", getCameras) ||
+        !Resolve(lib.module, "LumicapInitializeCameraByLink", initializeByLink) ||
+        !Resolve(lib.module, "LumicapGetCurrentCamera", getCurrentCamera)) {
+        return;
+    }
+    SAFEARRAY* names = nullptr;
+    SAFEARRAY* links = nullptr;
+    size_t start = LogCount();
+    HRESULT hr = getCameras(&names, &links);
+    Check(hr == S_OK, "LumicapGetCameras with no camera returns S_OK (got " + Hex(hr) + ")");
+    CheckLogged(start, {L"LumicapGetCameras"}, "LumicapGetCameras");
+    CheckEmptyBstrArray(names, "LumicapGetCameras' names");
+    CheckEmptyBstrArray(links, "LumicapGetCameras' links");
+    hr = initializeByLink(L"\\\\?\\usb#vid_046d");
+    if (WithoutMediaFoundation()) {
+        Check(hr == HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),
+              "LumicapInitializeCameraByLink without Media Foundation returns ERROR_MOD_NOT_FOUND (got " + Hex(hr) + ")");
+    } else {
+        Check(hr == HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED),
+              "LumicapInitializeCameraByLink with no camera returns ERROR_DEVICE_NOT_CONNECTED (got " + Hex(hr) + ")");
+    }
+    hr = initializeByLink(nullptr);
+    Check(hr == E_POINTER, "LumicapInitializeCameraByLink(null) returns E_POINTER (got " + Hex(hr) + ")");
+    BSTR name = nullptr;
+    hr = getCurrentCamera(&name, nullptr);
+    Check(hr == MF_E_NOT_INITIALIZED && !name,
+          "LumicapGetCurrentCamera without a camera returns MF_E_NOT_INITIALIZED (got " + Hex(hr) + ")");
+}
+
+// The library's own message-only window turns the system's device broadcast for a video interface
+// into WM_CAMERA_DEVICES_CHANGED on the host's event window, and ignores other interfaces.
+void CheckDeviceWatcher(HWND window)
+{
+    HWND watcher = FindWindowExW(HWND_MESSAGE, nullptr, L"LumicapDeviceWatcher", nullptr);
+    if (!Check(watcher != nullptr, "CreateInstance made the LumicapDeviceWatcher message-only window")) return;
+    DWORD process = 0;
+    Check(GetWindowThreadProcessId(watcher, &process) == GetCurrentThreadId() && process == GetCurrentProcessId(),
+          "the watcher window belongs to the host's thread");
+    DrainMessages(window);
+
+    // KSCATEGORY_VIDEO_CAMERA, then KSCATEGORY_AUDIO {6994AD04-93EF-11D0-A3CC-00A0C9223196}.
+    const GUID camera = {0xE5323777, 0xF976, 0x4F5B, {0x9B, 0x55, 0xB9, 0x46, 0x99, 0xC4, 0x6E, 0x44}};
+    const GUID audio = {0x6994AD04, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+    struct Case {
+        const GUID* category;
+        WPARAM change;
+        bool told;
+        const char* what;
+    };
+    for (const Case& c : {Case{&audio, DBT_DEVICEARRIVAL, false, "an audio interface's arrival"},
+                          Case{&camera, DBT_DEVICEARRIVAL, true, "a camera interface's arrival"},
+                          Case{&camera, DBT_DEVICEREMOVECOMPLETE, true, "a camera interface's removal"}}) {
+        DEV_BROADCAST_DEVICEINTERFACE_W broadcast{};
+        broadcast.dbcc_size = sizeof(broadcast);
+        broadcast.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+        broadcast.dbcc_classguid = *c.category;
+        SendMessageW(watcher, WM_DEVICECHANGE, c.change, reinterpret_cast<LPARAM>(&broadcast));
+        MSG message;
+        const bool told = PeekMessageW(&message, window, WM_CAMERA_DEVICES_CHANGED, WM_CAMERA_DEVICES_CHANGED, PM_REMOVE);
+        Check(told == c.told && (!told || (message.wParam == c.change && message.lParam == 0)),
+              std::string(c.what) + (c.told ? " posts WM_CAMERA_DEVICES_CHANGED with its wParam" : " posts nothing"));
+        DrainMessages(window);
+    }
+}
+
 void RunChecks()
 {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -197,6 +271,8 @@ void RunChecks()
             CheckUnknownCamera(lib, window);
             CheckIgnoredEvents(lib, window);
             CheckNoCameraCalls(lib, window);
+            CheckCamerasByLink(lib);
+            CheckDeviceWatcher(window);
             CheckLoggingOff(lib);
         }
         if (window) DestroyWindow(window);

@@ -9,6 +9,7 @@
 #include "host_check.h"
 
 #include <lumicap/lumicap.h>
+#include <dbt.h>
 #include <lumicap/lumicap_virtual.h>
 
 #include <mfapi.h>
@@ -103,6 +104,9 @@ struct Host {
     std::vector<GUID> eventTypes;                      // of each WM_CAMERA_EVENT, read before it is passed on
     std::vector<std::pair<WPARAM, HRESULT>> errors;    // each WM_CAMERA_ERROR
     std::vector<WPARAM> blocked;                       // each WM_CAMERA_BLOCKED
+    int arrivals = 0;         // WM_CAMERA_DEVICES_CHANGED by wParam
+    int removals = 0;
+    int oddChanges = 0;       // with another wParam, or an lParam other than 0
 };
 
 Host host;
@@ -150,6 +154,13 @@ LRESULT CALLBACK EventWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_CAMERA_PHOTO_READY:
         OnPhotoReady();
+        return 0;
+    case WM_CAMERA_DEVICES_CHANGED:
+        if (lParam != 0 || (wParam != DBT_DEVICEARRIVAL && wParam != DBT_DEVICEREMOVECOMPLETE)) {
+            ++host.oddChanges;
+        } else {
+            ++(wParam == DBT_DEVICEARRIVAL ? host.arrivals : host.removals);
+        }
         return 0;
     case WM_TIMER:
         return 0;
@@ -575,6 +586,73 @@ void CheckCameraControl()
               "GetCameraList after LumicapVirtualReset");
 }
 
+// Two cameras of one model: told apart by link, opened by link each in turn, and their plugging
+// heard as WM_CAMERA_DEVICES_CHANGED, the two of them at once as one message per direction. On the
+// real DLL the messages come through its watcher window from the stand-in's device broadcast.
+void CheckTwinsByLinkAndPlugging()
+{
+    decltype(&::LumicapGetCameras) getCameras = nullptr;
+    decltype(&::LumicapInitializeCameraByLink) initializeByLink = nullptr;
+    decltype(&::LumicapGetCurrentCamera) getCurrentCamera = nullptr;
+    if (!Resolve(host.lib.module, "LumicapGetCameras", getCameras) ||
+        !Resolve(host.lib.module, "LumicapInitializeCameraByLink", initializeByLink) ||
+        !Resolve(host.lib.module, "LumicapGetCurrentCamera", getCurrentCamera)) {
+        return;
+    }
+    const LumicapVirtualFormat format = {640, 480, MFVideoFormat_YUY2, 30, 1};
+    const std::wstring links[] = {L"\\\\?\\usb#vid_046d&pid_0825#1#{e5323777-f976-4f5b-9b55-b94699c46e44}\\global",
+                                  L"\\\\?\\usb#vid_046d&pid_0825#2#{e5323777-f976-4f5b-9b55-b94699c46e44}\\global"};
+    PumpFor(300);
+    host.arrivals = host.removals = host.oddChanges = 0;
+    for (const std::wstring& link : links) {
+        const LumicapVirtualCamera twin = {L"Twin Camera", link.c_str(), kVideoCameraCategory, &format, 1};
+        host.lib.addCamera(&twin);
+    }
+    PumpUntil([] { return host.arrivals > 0; }, 2000);
+    PumpFor(100);
+    Check(host.arrivals == 1 && host.removals == 0,
+          "two cameras plugged at once post one WM_CAMERA_DEVICES_CHANGED arrival (got " +
+              std::to_string(host.arrivals) + " arrivals, " + std::to_string(host.removals) + " removals)");
+
+    SAFEARRAY* names = nullptr;
+    SAFEARRAY* found = nullptr;
+    const HRESULT listed = getCameras(&names, &found);
+    Check(listed == S_OK, "LumicapGetCameras returns S_OK (got " + Hex(listed) + ")");
+    CheckList(ReadStringList(names, "LumicapGetCameras' names"), CameraList("GetCameraList beside LumicapGetCameras"),
+              "LumicapGetCameras' names are GetCameraList's");
+    CheckList(ReadStringList(found, "LumicapGetCameras' links"),
+              {L"\\\\?\\lumicap#virtual#0#{e5323777-f976-4f5b-9b55-b94699c46e44}\\global",
+               L"\\\\?\\lumicap#virtual#1#{e5323777-f976-4f5b-9b55-b94699c46e44}\\global", links[0], links[1]},
+              "LumicapGetCameras' links");
+
+    for (const std::wstring& link : {links[1], links[0]}) {
+        const int notices = host.readyNotices;
+        const HRESULT hr = initializeByLink(link.c_str());
+        Check(hr == S_OK && PumpUntil([&] { return host.readyNotices > notices; }),
+              "LumicapInitializeCameraByLink opens " + Utf8(link) + " (got " + Hex(hr) + ")");
+        BSTR name = nullptr;
+        BSTR current = nullptr;
+        const HRESULT asked = getCurrentCamera(&name, &current);
+        Check(asked == S_OK && name && current && std::wstring(name) == L"Twin Camera" && std::wstring(current) == link,
+              "LumicapGetCurrentCamera names the twin opened by link (got " + Hex(asked) + ")");
+        SysFreeString(name);
+        SysFreeString(current);
+    }
+    const HRESULT missing = initializeByLink(L"\\\\?\\usb#nothing");
+    Check(missing == HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED),
+          "LumicapInitializeCameraByLink with an unknown link returns ERROR_DEVICE_NOT_CONNECTED (got " + Hex(missing) + ")");
+
+    host.lib.removeCamera(L"Twin Camera");
+    PumpUntil([] { return host.removals > 0; }, 2000);
+    PumpFor(100);
+    Check(host.removals == 1 && host.arrivals == 1,
+          "unplugging both twins posts one removal (got " + std::to_string(host.removals) + ")");
+    host.lib.removeCamera(L"Twin Camera");
+    PumpFor(300);
+    Check(host.removals == 1, "removing a camera that is not there posts nothing");
+    Check(host.oddChanges == 0, "every WM_CAMERA_DEVICES_CHANGED has wParam DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE and lParam 0");
+}
+
 void CheckFaults()
 {
     struct Refused {
@@ -751,6 +829,8 @@ void RunRoad()
             CheckRearCameraAndUnplug();
             host.lib.reset();
             CheckCameraControl();
+            CheckTwinsByLinkAndPlugging();
+            host.lib.reset();
             CheckFaults();
             host.lib.reset();
             CheckDeniedMicrophoneAndSwitchingCameras();

@@ -31,10 +31,12 @@ public:
         return plugged;
     }
 
-    void Replace(Records records)
+    // Returns the cameras that were plugged before.
+    Records Replace(Records records)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         records_.swap(records);
+        return records;
     }
 
     void Add(std::shared_ptr<CameraRecord> record)
@@ -92,6 +94,26 @@ Camera MakeCamera(WideString name, int index, const GUID& category, std::vector<
     return camera;
 }
 
+// What tells one camera from another for watchers: the same name and link is the same device.
+using CameraKey = std::pair<WideString, WideString>;
+
+std::vector<CameraKey> Keys(const Records& records)
+{
+    std::vector<CameraKey> keys;
+    keys.reserve(records.size());
+    for (const auto& record : records) {
+        if (record->IsPlugged()) keys.emplace_back(record->Description().friendlyName, record->Description().symbolicLink);
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// Whether every camera of part (counted with repeats) is in whole: nothing of part left or came.
+bool Covers(const std::vector<CameraKey>& whole, const std::vector<CameraKey>& part)
+{
+    return std::includes(whole.begin(), whole.end(), part.begin(), part.end());
+}
+
 }  // namespace
 
 std::vector<Camera> DefaultCameras()
@@ -117,15 +139,27 @@ std::vector<Camera> DefaultCameras()
 std::vector<std::shared_ptr<CameraRecord>> PluggedCameras() { return Registry().Plugged(); }
 
 // Cameras left out of the new set are forgotten, not unplugged: engines already running on them go on.
-void SetCameras(std::vector<Camera> cameras) { Registry().Replace(MakeRecords(std::move(cameras))); }
+void SetCameras(std::vector<Camera> cameras)
+{
+    Records records = MakeRecords(std::move(cameras));
+    std::vector<CameraKey> after = Keys(records);
+    std::vector<CameraKey> before = Keys(Registry().Replace(std::move(records)));
+    if (!Covers(after, before)) TellDeviceChange(false);
+    if (!Covers(before, after)) TellDeviceChange(true);
+}
 
-void AddCamera(Camera camera) { Registry().Add(std::make_shared<CameraRecord>(std::move(camera))); }
+void AddCamera(Camera camera)
+{
+    Registry().Add(std::make_shared<CameraRecord>(std::move(camera)));
+    TellDeviceChange(true);
+}
 
 int RemoveCamera(const WideString& friendlyName)
 {
     const Records removed = Registry().TakeNamed(friendlyName);
     // Outside the registry's lock: listeners may enumerate again.
     for (const auto& record : removed) record->Unplug();
+    if (!removed.empty()) TellDeviceChange(false);
     return static_cast<int>(removed.size());
 }
 

@@ -28,6 +28,9 @@ void AddCamera(Camera camera);
 // Unplugs every camera with this friendly name; engines running on it report MF_CAPTURE_ENGINE_ERROR
 // with MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED. Returns how many were removed.
 int RemoveCamera(const WideString& friendlyName);
+// Tells every device watcher that a camera arrived (true) or left (false). The three calls above
+// tell it as a real device would: a new set tells of the cameras that left and of those that came.
+void TellDeviceChange(bool arrived);
 
 // Applies to every engine opened on a camera of that friendly name from now on, until set back or
 // Reset(). False when no plugged camera has the name (nothing is changed then).

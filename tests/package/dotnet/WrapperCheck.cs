@@ -43,6 +43,9 @@ static class WrapperCheck
         { "GetLastPhoto", "Void(IntPtr&,Int32&)" },
         { "FreePhotoMemory", "Void()" },
         { "OnCaptureEvent", "Void(UInt32,IntPtr)" },
+        { "LumicapGetCameras", "Int32(String[]&:SafeArray,String[]&:SafeArray)" },
+        { "LumicapInitializeCameraByLink", "Int32(String:LPWStr)" },
+        { "LumicapGetCurrentCamera", "Int32(String&:BStr,String&:BStr)" },
     };
 
     static string Describe(MethodInfo method)
@@ -63,7 +66,8 @@ static class WrapperCheck
         var exports = def.Substring(def.IndexOf("EXPORTS", StringComparison.Ordinal) + 7)
             .Split(new[] { '\n', '\r', ' ', '\t' }, StringSplitOptions.RemoveEmptyEntries)
             .Where(word => !word.StartsWith(";")).OrderBy(name => name).ToList();
-        Check(exports.Count == 11, "the .def file lists eleven exports (" + exports.Count + ")");
+        var eleven = exports.Where(name => !name.StartsWith("Lumicap", StringComparison.Ordinal)).ToList();
+        Check(eleven.Count == 11, "the .def file lists the eleven exports, and beyond them only Lumicap* (" + eleven.Count + ")");
 
         var imports = typeof(Lumicap).GetMethods(BindingFlags.Public | BindingFlags.NonPublic | BindingFlags.Static)
             .Select(m => new { Method = m, Import = (DllImportAttribute)Attribute.GetCustomAttribute(m, typeof(DllImportAttribute)) })
