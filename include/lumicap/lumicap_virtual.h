@@ -137,6 +137,13 @@ LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualGetLatestFrame(HWND window, UIN
 #define LUMICAP_VIRTUAL_PHOTO_WRITE_PATCHED 2
 LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetPhotoWriteMode(UINT32 mode);
 
+/* Gives every attached camera of this friendly name the default camera controls (enabled) or none
+ * (not enabled), for the camera set-ups opened on it from now on. The default cameras have them; a
+ * camera made with LumicapVirtualSetCameras or LumicapVirtualAddCamera has none until this call.
+ * Returns S_OK, E_POINTER for a null name, HRESULT_FROM_WIN32(ERROR_NOT_FOUND) when no attached camera
+ * has the name. */
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameraControls(LPCWSTR friendlyName, BOOL enabled);
+
 #ifdef __cplusplus
 }
 #endif

@@ -89,6 +89,7 @@ Camera MakeCamera(WideString name, int index, const GUID& category, std::vector<
     camera.symbolicLink = SymbolicLink(index);
     camera.category = category;
     camera.formats = std::move(formats);
+    camera.hasControls = true;
     return camera;
 }
 
@@ -120,6 +121,17 @@ std::vector<std::shared_ptr<CameraRecord>> PluggedCameras() { return Registry().
 void SetCameras(std::vector<Camera> cameras) { Registry().Replace(MakeRecords(std::move(cameras))); }
 
 void AddCamera(Camera camera) { Registry().Add(std::make_shared<CameraRecord>(std::move(camera))); }
+
+bool SetCameraControls(const WideString& friendlyName, bool enabled)
+{
+    bool known = false;
+    for (const auto& record : Registry().Plugged()) {
+        if (record->Description().friendlyName != friendlyName) continue;
+        record->SetHasControls(enabled);
+        known = true;
+    }
+    return known;
+}
 
 int RemoveCamera(const WideString& friendlyName)
 {
