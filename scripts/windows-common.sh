@@ -6,12 +6,17 @@
 # shellcheck disable=SC2034 # read by the scripts that source this file
 expected_exports="CreateInstance FreePhotoMemory GetCameraList GetLastPhoto GetMediaTypeList InitializeCamera
 OnCaptureEvent SetLogCallback StartPreview StopPreview TakePhotoAsync"
+# The Lumicap* exports beyond the eleven, exported by both DLLs.
+expected_exports="$expected_exports
+LumicapGetControlRange LumicapGetControl LumicapSetControl"
 # The control functions of include/lumicap/lumicap_virtual.h, exported by the virtual DLL only.
 # shellcheck disable=SC2034
 virtual_exports="LumicapVirtualReset LumicapVirtualSetCameras LumicapVirtualAddCamera LumicapVirtualRemoveCamera
 LumicapVirtualFailOperation LumicapVirtualClearFaults LumicapVirtualGetFrameCount LumicapVirtualGetLatestFrame
 LumicapVirtualSetCameraCondition LumicapVirtualRaiseEngineError LumicapVirtualSetNextEventStatus
 LumicapVirtualSetPhotoWriteMode"
+virtual_exports="$virtual_exports
+LumicapVirtualSetCameraControls"
 
 sorted_words() { tr -s '[:space:]' '\n' | sed '/^$/d' | sort; }
 

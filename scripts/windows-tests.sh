@@ -126,14 +126,14 @@ test_preset() {
             tests/conformance/lumicap_attribute_conformance.exe
             tests/windows/unit/lumicap_windows_unit_tests.exe)
         names="$expected_exports $virtual_exports"
-        what="the eleven plain names and the nine LumicapVirtual control functions"
+        what="the eleven plain names, the Lumicap* exports and the LumicapVirtual control functions"
         allowed=$allowed_virtual_imports
         targets+=(lumicap_mf_stand_in)
     else
         host=lumicap_host_test
         programs=("tests/windows/$host.exe")
         names=$expected_exports
-        what="the eleven plain names"
+        what="the eleven plain names and the Lumicap* exports"
         allowed=$allowed_imports
     fi
     triple=$arch-w64-mingw32

@@ -162,7 +162,7 @@ int64_t FromDirectShow(Unit unit, LONG value, const v4l2_query_ext_ctrl& query)
     int64_t converted = value;
     if (unit == Unit::arcSeconds) converted = static_cast<int64_t>(value) * kArcSecondsPerDegree;
     if (unit == Unit::hundredMicroseconds) converted = std::llround(std::exp2(value) / kSecondsPerUnit);
-    return std::clamp(converted, query.minimum, query.maximum);
+    return std::clamp<int64_t>(converted, query.minimum, query.maximum);
 }
 
 // The range in DirectShow's units: only the values that convert back inside the driver's range.
