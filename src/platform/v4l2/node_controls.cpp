@@ -212,7 +212,8 @@ HRESULT NodeControls::GetRange(LONG control, virt::DeviceControlRange* range)
     if (FAILED(hr)) return hr;
     *range = RangeIn(opened.mapping->unit, opened.query);
     int64_t automatic = 0;
-    range->capsFlags = VideoProcAmp_Flags_Manual;
+    // A control the driver only reports takes no values from us.
+    range->capsFlags = (opened.query.flags & V4L2_CTRL_FLAG_READ_ONLY) != 0 ? 0 : VideoProcAmp_Flags_Manual;
     if (SwitchValue(opened.fd.Get(), *opened.mapping, true, &automatic)) range->capsFlags |= VideoProcAmp_Flags_Auto;
     return S_OK;
 }

@@ -248,6 +248,19 @@ TEST_F(ControlsTest, ContrastSaturationHueAndZoomChangeThePicture)
     EXPECT_NEAR(runLeftOfCentre(NextFrame()), static_cast<long>(width / 4), 2);
 }
 
+TEST_F(ControlsTest, APlatformFailureComesBackAsItsCodeNeverAsSuccess)
+{
+    OpenCamera();
+    ASSERT_EQ(LumicapVirtualFailOperation("IMFCaptureEngine::GetSource", E_FAIL, 1), S_OK);
+    EXPECT_EQ(LumicapSetControl(LUMICAP_CONTROL_BRIGHTNESS, 10, LUMICAP_CONTROL_MANUAL), E_FAIL);
+    EXPECT_EQ(ValueOf(LUMICAP_CONTROL_BRIGHTNESS).value, 0);
+    ASSERT_EQ(LumicapVirtualFailOperation("IMFCaptureEngine::GetSource", E_OUTOFMEMORY, 1), S_OK);
+    Value value;
+    EXPECT_EQ(LumicapGetControl(LUMICAP_CONTROL_BRIGHTNESS, &value.value, &value.flags), E_OUTOFMEMORY);
+    EXPECT_EQ(value.value, 0);
+    EXPECT_EQ(value.flags, 0);
+}
+
 TEST_F(ControlsTest, NothingIsKeptAcrossSetUps)
 {
     OpenCamera();
