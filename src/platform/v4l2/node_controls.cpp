@@ -1,5 +1,6 @@
 #include "platform/v4l2/node_controls.h"
 
+#include "platform/v4l2/control_units.h"
 #include "platform/v4l2/device_error.h"
 #include "platform/v4l2/device_ioctl.h"
 #include "platform/v4l2/device_nodes.h"
@@ -9,51 +10,41 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdint>
 
 namespace lumicap::v4l2 {
 namespace {
 
-// How the driver's unit becomes DirectShow's.
-enum class Unit {
-    same,
-    arcSeconds,        // pan and tilt: DirectShow counts degrees
-    hundredMicroseconds  // exposure: DirectShow counts log2 seconds
-};
-
 struct Mapping {
     LONG control;
     uint32_t id;
     uint32_t automatic;  // the switch that lets the camera choose, or 0
-    Unit unit;
+    ControlUnit unit;
 };
 
 constexpr LONG kCamera = virt::kCameraControlBase;
 
 constexpr Mapping kMappings[] = {
-    {VideoProcAmp_Brightness, V4L2_CID_BRIGHTNESS, 0, Unit::same},
-    {VideoProcAmp_Contrast, V4L2_CID_CONTRAST, 0, Unit::same},
-    {VideoProcAmp_Hue, V4L2_CID_HUE, V4L2_CID_HUE_AUTO, Unit::same},
-    {VideoProcAmp_Saturation, V4L2_CID_SATURATION, 0, Unit::same},
-    {VideoProcAmp_Sharpness, V4L2_CID_SHARPNESS, 0, Unit::same},
-    {VideoProcAmp_Gamma, V4L2_CID_GAMMA, 0, Unit::same},
-    {VideoProcAmp_WhiteBalance, V4L2_CID_WHITE_BALANCE_TEMPERATURE, V4L2_CID_AUTO_WHITE_BALANCE, Unit::same},
-    {VideoProcAmp_BacklightCompensation, V4L2_CID_BACKLIGHT_COMPENSATION, 0, Unit::same},
-    {VideoProcAmp_Gain, V4L2_CID_GAIN, V4L2_CID_AUTOGAIN, Unit::same},
-    {kCamera + CameraControl_Pan, V4L2_CID_PAN_ABSOLUTE, 0, Unit::arcSeconds},
-    {kCamera + CameraControl_Tilt, V4L2_CID_TILT_ABSOLUTE, 0, Unit::arcSeconds},
-    {kCamera + CameraControl_Zoom, V4L2_CID_ZOOM_ABSOLUTE, 0, Unit::same},
-    {kCamera + CameraControl_Exposure, V4L2_CID_EXPOSURE_ABSOLUTE, V4L2_CID_EXPOSURE_AUTO, Unit::hundredMicroseconds},
-    {kCamera + CameraControl_Iris, V4L2_CID_IRIS_ABSOLUTE, 0, Unit::same},
-    {kCamera + CameraControl_Focus, V4L2_CID_FOCUS_ABSOLUTE, V4L2_CID_FOCUS_AUTO, Unit::same},
+    {VideoProcAmp_Brightness, V4L2_CID_BRIGHTNESS, 0, ControlUnit::same},
+    {VideoProcAmp_Contrast, V4L2_CID_CONTRAST, 0, ControlUnit::same},
+    {VideoProcAmp_Hue, V4L2_CID_HUE, V4L2_CID_HUE_AUTO, ControlUnit::same},
+    {VideoProcAmp_Saturation, V4L2_CID_SATURATION, 0, ControlUnit::same},
+    {VideoProcAmp_Sharpness, V4L2_CID_SHARPNESS, 0, ControlUnit::same},
+    {VideoProcAmp_Gamma, V4L2_CID_GAMMA, 0, ControlUnit::same},
+    {VideoProcAmp_WhiteBalance, V4L2_CID_WHITE_BALANCE_TEMPERATURE, V4L2_CID_AUTO_WHITE_BALANCE, ControlUnit::same},
+    {VideoProcAmp_BacklightCompensation, V4L2_CID_BACKLIGHT_COMPENSATION, 0, ControlUnit::same},
+    {VideoProcAmp_Gain, V4L2_CID_GAIN, V4L2_CID_AUTOGAIN, ControlUnit::same},
+    {kCamera + CameraControl_Pan, V4L2_CID_PAN_ABSOLUTE, 0, ControlUnit::arcSeconds},
+    {kCamera + CameraControl_Tilt, V4L2_CID_TILT_ABSOLUTE, 0, ControlUnit::arcSeconds},
+    {kCamera + CameraControl_Zoom, V4L2_CID_ZOOM_ABSOLUTE, 0, ControlUnit::same},
+    {kCamera + CameraControl_Exposure, V4L2_CID_EXPOSURE_ABSOLUTE, V4L2_CID_EXPOSURE_AUTO, ControlUnit::hundredMicroseconds},
+    {kCamera + CameraControl_Iris, V4L2_CID_IRIS_ABSOLUTE, 0, ControlUnit::same},
+    {kCamera + CameraControl_Focus, V4L2_CID_FOCUS_ABSOLUTE, V4L2_CID_FOCUS_AUTO, ControlUnit::same},
 };
 
 // The exposure menu's automatic modes, the camera choosing most first.
 constexpr int64_t kAutomaticExposureModes[] = {V4L2_EXPOSURE_AUTO, V4L2_EXPOSURE_APERTURE_PRIORITY,
                                                V4L2_EXPOSURE_SHUTTER_PRIORITY};
-constexpr double kSecondsPerUnit = 1e-4;
-constexpr int64_t kArcSecondsPerDegree = 3600;
 
 const Mapping* MappingOf(LONG control)
 {
@@ -137,54 +128,12 @@ bool SwitchValue(int fd, const Mapping& mapping, bool automatic, int64_t* value)
 
 bool IsAutomatic(const Mapping& mapping, int64_t switchValue)
 {
-    return mapping.unit == Unit::hundredMicroseconds ? switchValue != V4L2_EXPOSURE_MANUAL : switchValue != 0;
+    return mapping.automatic == V4L2_CID_EXPOSURE_AUTO ? switchValue != V4L2_EXPOSURE_MANUAL : switchValue != 0;
 }
 
-LONG FloorDiv(int64_t value, int64_t by) { return static_cast<LONG>(value >= 0 ? value / by : -((-value + by - 1) / by)); }
-LONG CeilDiv(int64_t value, int64_t by) { return -FloorDiv(-value, by); }
-
-double Log2Seconds(int64_t units) { return std::log2(std::max<int64_t>(units, 1) * kSecondsPerUnit); }
-
-LONG ToDirectShow(Unit unit, int64_t value)
+DriverRange DriverRangeOf(const v4l2_query_ext_ctrl& query)
 {
-    switch (unit) {
-    case Unit::arcSeconds:
-        return static_cast<LONG>(std::lround(static_cast<double>(value) / kArcSecondsPerDegree));
-    case Unit::hundredMicroseconds:
-        return static_cast<LONG>(std::lround(Log2Seconds(value)));
-    default:
-        return static_cast<LONG>(value);
-    }
-}
-
-int64_t FromDirectShow(Unit unit, LONG value, const v4l2_query_ext_ctrl& query)
-{
-    int64_t converted = value;
-    if (unit == Unit::arcSeconds) converted = static_cast<int64_t>(value) * kArcSecondsPerDegree;
-    if (unit == Unit::hundredMicroseconds) converted = std::llround(std::exp2(value) / kSecondsPerUnit);
-    return std::clamp<int64_t>(converted, query.minimum, query.maximum);
-}
-
-// The range in DirectShow's units: only the values that convert back inside the driver's range.
-virt::DeviceControlRange RangeIn(Unit unit, const v4l2_query_ext_ctrl& query)
-{
-    virt::DeviceControlRange range;
-    range.defaultValue = ToDirectShow(unit, query.default_value);
-    if (unit == Unit::arcSeconds) {
-        range.minimum = CeilDiv(query.minimum, kArcSecondsPerDegree);
-        range.maximum = FloorDiv(query.maximum, kArcSecondsPerDegree);
-        range.step = std::max<LONG>(1, static_cast<LONG>(query.step / kArcSecondsPerDegree));
-    } else if (unit == Unit::hundredMicroseconds) {
-        range.minimum = static_cast<LONG>(std::ceil(Log2Seconds(query.minimum)));
-        range.maximum = static_cast<LONG>(std::floor(Log2Seconds(query.maximum)));
-        range.step = 1;
-    } else {
-        range.minimum = static_cast<LONG>(query.minimum);
-        range.maximum = static_cast<LONG>(query.maximum);
-        range.step = static_cast<LONG>(std::max<uint64_t>(1, query.step));
-    }
-    range.defaultValue = std::clamp(range.defaultValue, range.minimum, std::max(range.minimum, range.maximum));
-    return range;
+    return {query.minimum, query.maximum, query.step, query.default_value};
 }
 
 // The node, the control's mapping and the driver's description of it.
@@ -210,7 +159,7 @@ HRESULT NodeControls::GetRange(LONG control, virt::DeviceControlRange* range)
     OpenControl opened;
     const HRESULT hr = Open(path_, control, &opened);
     if (FAILED(hr)) return hr;
-    *range = RangeIn(opened.mapping->unit, opened.query);
+    *range = RangeIn(opened.mapping->unit, DriverRangeOf(opened.query));
     int64_t automatic = 0;
     // A control the driver only reports takes no values from us.
     range->capsFlags = (opened.query.flags & V4L2_CTRL_FLAG_READ_ONLY) != 0 ? 0 : VideoProcAmp_Flags_Manual;
@@ -252,7 +201,7 @@ HRESULT NodeControls::Set(LONG control, LONG value, LONG flags)
         hr = Write(opened.fd.Get(), opened.mapping->automatic, switchValue);
         if (FAILED(hr) || automatic) return hr;
     }
-    return Write(opened.fd.Get(), opened.mapping->id, FromDirectShow(opened.mapping->unit, value, opened.query));
+    return Write(opened.fd.Get(), opened.mapping->id, FromDirectShow(opened.mapping->unit, value, DriverRangeOf(opened.query)));
 }
 
 }  // namespace lumicap::v4l2
