@@ -23,7 +23,9 @@
 //        camera settings (below)        one row per control the open camera has (LumicapGetControlRange):
 //                                       its name, a slider over its steps that sets it by hand, its
 //                                       value, and an "Auto" box where the camera can choose it. The
-//                                       window grows to show the rows when a camera is ready.
+//                                       window grows to show the rows when a camera is ready. Ids:
+//                                       200 + control for its slider (brightness 200, focus 306),
+//                                       400 + control for its Auto box.
 //
 // Photos are saved as JPEG files named lumicap-YYYYMMDD-HHMMSS-mmm.jpg (local time) in the current
 // directory. The window is also the library's event window: its procedure passes every
@@ -422,7 +424,7 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return 0;
     case WM_HSCROLL:
-        if (lParam) host.settings->OnScroll(reinterpret_cast<HWND>(lParam), LOWORD(wParam));
+        if (lParam) host.settings->OnScroll(reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_DESTROY:
         if (host.stage == Stage::Previewing) StopPreview();

@@ -21,10 +21,10 @@ std::wstring Widen(const char* ascii) { return std::wstring(ascii, ascii + std::
 }  // namespace
 
 HWND SettingsPanel::AddChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, int x, int y, int width,
-                             int height)
+                             int height, int id)
 {
     HWND child = CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent_,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     return child;
 }
@@ -36,14 +36,16 @@ void SettingsPanel::AddRow(INT32 control, const wchar_t* name, INT32 minimum, IN
     AddChild(L"STATIC", name, SS_LEFT, x, y + 3, kNameWidth, kRowHeight - 6);
     x += kNameWidth + kGap;
     Row row{control, minimum, std::max<INT32>(step, 1), nullptr, nullptr, nullptr};
-    row.slider = AddChild(L"SCROLLBAR", L"", SBS_HORZ | WS_TABSTOP, x, y + 2, kSliderWidth, kRowHeight - 6);
+    row.slider =
+        AddChild(L"SCROLLBAR", L"", SBS_HORZ | WS_TABSTOP, x, y + 2, kSliderWidth, kRowHeight - 6, kSliderIds + control);
     SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE, 0, (maximum - minimum) / row.step, 1, 0, 0};
     SetScrollInfo(row.slider, SB_CTL, &info, FALSE);
     x += kSliderWidth + kGap;
     row.value = AddChild(L"STATIC", L"", SS_LEFT, x, y + 3, kValueWidth, kRowHeight - 6);
     x += kValueWidth + kGap;
     if ((caps & LUMICAP_CONTROL_AUTO) != 0) {
-        row.automatic = AddChild(L"BUTTON", L"Auto", BS_AUTOCHECKBOX | WS_TABSTOP, x, y, kAutoWidth, kRowHeight - 2);
+        row.automatic = AddChild(L"BUTTON", L"Auto", BS_AUTOCHECKBOX | WS_TABSTOP, x, y, kAutoWidth, kRowHeight - 2,
+                                 kAutoIds + control);
     }
     rows_.push_back(row);
     Refresh(row);
@@ -85,7 +87,7 @@ void SettingsPanel::Refresh(const Row& row)
     }
 }
 
-bool SettingsPanel::OnScroll(HWND bar, int code)
+bool SettingsPanel::OnScroll(HWND bar, int code, int thumb)
 {
     const auto row = std::find_if(rows_.begin(), rows_.end(), [bar](const Row& r) { return r.slider == bar; });
     if (row == rows_.end()) return false;
@@ -97,8 +99,10 @@ bool SettingsPanel::OnScroll(HWND bar, int code)
     case SB_LINERIGHT: position += 1; break;
     case SB_PAGELEFT: position -= std::max(1, info.nMax / 10); break;
     case SB_PAGERIGHT: position += std::max(1, info.nMax / 10); break;
+    case SB_LEFT: position = info.nMin; break;
+    case SB_RIGHT: position = info.nMax; break;
     case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: position = info.nTrackPos; break;
+    case SB_THUMBPOSITION: position = thumb; break;
     default: return true;
     }
     position = std::clamp(position, info.nMin, info.nMax);
