@@ -196,7 +196,11 @@ test_real_road() {
         "$root/build/$real/src/lumicap.dll" "$road/"
     write_class_registration "$road/mf.dll" "$road/stand-in.reg"
     loader=$(wine_loader "$arch")
-    if wine_loader_starts "$loader"; then
+    # 32-bit Wine here makes no Direct3D 11 device for the real DLL (DXGI_ERROR_UNSUPPORTED at
+    # InitializeCamera), so its road could only fail; the camera-less x86 build runs its road above.
+    if [[ $arch == i686 ]]; then
+        skip "$real: the real lumicap.dll's road not run: 32-bit Wine gives it no Direct3D 11 device"
+    elif wine_loader_starts "$loader"; then
         WINEDLLOVERRIDES="mf=n,b" LUMICAP_WINE_REGISTRY="$road/stand-in.reg" \
             run_host_test "$real: lumicap_virtual_road_test.exe on the real lumicap.dll and the stand-in mf.dll" \
             "$loader" "$road/lumicap_virtual_road_test.exe" "$road/wineprefix" lumicap.dll mf.dll
