@@ -6,15 +6,16 @@
 # shellcheck disable=SC2034 # read by the scripts that source this file
 expected_exports="CreateInstance FreePhotoMemory GetCameraList GetLastPhoto GetMediaTypeList InitializeCamera
 OnCaptureEvent SetLogCallback StartPreview StopPreview TakePhotoAsync"
-# Beyond the eleven, in both DLLs: cameras by symbolic link.
-expected_exports="$expected_exports LumicapGetCameras LumicapInitializeCameraByLink LumicapGetCurrentCamera"
+# Beyond the eleven, in both DLLs: cameras by symbolic link, and camera controls.
+expected_exports="$expected_exports LumicapGetCameras LumicapInitializeCameraByLink LumicapGetCurrentCamera
+LumicapGetControlRange LumicapGetControl LumicapSetControl"
 # The control functions of include/lumicap/lumicap_virtual.h, exported by the virtual DLL only.
 # shellcheck disable=SC2034
 virtual_exports="LumicapVirtualReset LumicapVirtualSetCameras LumicapVirtualAddCamera LumicapVirtualRemoveCamera
 LumicapVirtualFailOperation LumicapVirtualClearFaults LumicapVirtualGetFrameCount LumicapVirtualGetLatestFrame
 LumicapVirtualSetCameraCondition LumicapVirtualRaiseEngineError LumicapVirtualSetNextEventStatus
 LumicapVirtualSetPhotoWriteMode LumicapVirtualSetMicrophoneCondition LumicapVirtualSetCameraBlocked
-LumicapVirtualDropNextEvent"
+LumicapVirtualDropNextEvent LumicapVirtualSetCameraControls"
 
 sorted_words() { tr -s '[:space:]' '\n' | sed '/^$/d' | sort; }
 

@@ -220,7 +220,7 @@ test_real_road() {
             run_host_test "$real: the same road with no Direct3D device (Wine's renderer no3d)" \
             "$loader" "$road/lumicap_virtual_road_test.exe" "$road/no-gpu-prefix" lumicap.dll mf.dll --no-gpu
     else
-        skip "$real: the real lumicap.dll's road not run: no 32-bit Wine loader that starts ($loader)"
+        skip "$real: the real lumicap.dll's road not run: no Wine loader that starts ($loader)"
     fi
 }
 

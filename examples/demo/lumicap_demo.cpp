@@ -3,6 +3,7 @@
 // It makes its message window, prints every log line, lists the cameras and the chosen camera's
 // formats, starts the preview, takes photos back to back and writes them out. The same source
 // builds for Linux (virtual cameras) and Windows (real cameras, or the camera-less DLL).
+#include "control_options.h"
 #include "png_writer.h"
 
 #include "common/camera_error.h"
@@ -117,6 +118,8 @@ struct Options {
     double timeoutSeconds = 10;
     std::string simulate;
     std::string link;
+    bool listControls = false;
+    std::vector<demo::ControlRequest> controls;
 };
 
 #ifdef LUMICAP_DEMO_VIRTUAL
@@ -161,6 +164,11 @@ void PrintUsage()
         "  --simulate FAILURE   make the virtual camera fail as real ones do: busy, denied, unplugged,\n"
         "                       taken-over or device-reset\n"
 #endif
+        "  --control NAME=VALUE set a camera control once the camera is ready (NAME=auto lets the camera\n"
+        "                       choose); names: brightness contrast hue saturation sharpness gamma\n"
+        "                       color-enable white-balance backlight-compensation gain pan tilt roll\n"
+        "                       zoom exposure iris focus; may be given more than once\n"
+        "  --list-controls      list the camera's controls, their ranges and values\n"
         "  --help               this text");
 }
 
@@ -217,6 +225,13 @@ bool ParseOptions(int argc, char** argv, Options& options)
         } else if (arg == "--timeout") {
             if (!number("--timeout", options.timeoutSeconds)) return false;
 #ifdef LUMICAP_DEMO_VIRTUAL
+        } else if (arg == "--control") {
+            const char* text = value("--control");
+            demo::ControlRequest request;
+            if (!text || !demo::ParseControlRequest(text, &request)) return false;
+            options.controls.push_back(request);
+        } else if (arg == "--list-controls") {
+            options.listControls = true;
         } else if (arg == "--simulate") {
             const char* text = value("--simulate");
             if (!text) return false;
@@ -451,6 +466,8 @@ int Run(const Options& options, HWND window)
     }
     if (FAILED(loop.LastStatus(WM_CAMERA_READY))) return Failed(LUMICAP_ERROR_INITIALIZE, loop.LastStatus(WM_CAMERA_READY));
     std::printf("Camera \"%s\" ready in %.1f ms\n", camera.c_str(), MillisecondsSince(start));
+    if (!demo::ApplyControls(options.controls)) return kExitUsage;
+    if (options.listControls) demo::ListControls();
 
     SAFEARRAY* formatList = nullptr;
     GetMediaTypeList(&formatList);

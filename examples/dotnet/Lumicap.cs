@@ -11,6 +11,29 @@ using System.Runtime.InteropServices;
 
 namespace LumicapInterop
 {
+    // The camera's picture and camera controls, numbered as lumicap.h's LUMICAP_CONTROL_* (DirectShow's
+    // VideoProcAmpProperty, and 100 + CameraControlProperty).
+    public enum CameraControl
+    {
+        Brightness = Lumicap.LUMICAP_CONTROL_BRIGHTNESS,
+        Contrast = Lumicap.LUMICAP_CONTROL_CONTRAST,
+        Hue = Lumicap.LUMICAP_CONTROL_HUE,
+        Saturation = Lumicap.LUMICAP_CONTROL_SATURATION,
+        Sharpness = Lumicap.LUMICAP_CONTROL_SHARPNESS,
+        Gamma = Lumicap.LUMICAP_CONTROL_GAMMA,
+        ColorEnable = Lumicap.LUMICAP_CONTROL_COLOR_ENABLE,
+        WhiteBalance = Lumicap.LUMICAP_CONTROL_WHITE_BALANCE,
+        BacklightCompensation = Lumicap.LUMICAP_CONTROL_BACKLIGHT_COMPENSATION,
+        Gain = Lumicap.LUMICAP_CONTROL_GAIN,
+        Pan = Lumicap.LUMICAP_CONTROL_PAN,
+        Tilt = Lumicap.LUMICAP_CONTROL_TILT,
+        Roll = Lumicap.LUMICAP_CONTROL_ROLL,
+        Zoom = Lumicap.LUMICAP_CONTROL_ZOOM,
+        Exposure = Lumicap.LUMICAP_CONTROL_EXPOSURE,
+        Iris = Lumicap.LUMICAP_CONTROL_IRIS,
+        Focus = Lumicap.LUMICAP_CONTROL_FOCUS,
+    }
+
     public static class Lumicap
     {
         const string Library = "lumicap";
@@ -121,6 +144,62 @@ namespace LumicapInterop
         [DllImport(Library, CallingConvention = CallingConvention.StdCall)]
         public static extern int LumicapGetCurrentCamera([MarshalAs(UnmanagedType.BStr)] out string friendlyName,
             [MarshalAs(UnmanagedType.BStr)] out string symbolicLink);
+
+        // ---- Camera controls (beyond the eleven) ----
+        public const int LUMICAP_CONTROL_BRIGHTNESS = 0;
+        public const int LUMICAP_CONTROL_CONTRAST = 1;
+        public const int LUMICAP_CONTROL_HUE = 2;
+        public const int LUMICAP_CONTROL_SATURATION = 3;
+        public const int LUMICAP_CONTROL_SHARPNESS = 4;
+        public const int LUMICAP_CONTROL_GAMMA = 5;
+        public const int LUMICAP_CONTROL_COLOR_ENABLE = 6;
+        public const int LUMICAP_CONTROL_WHITE_BALANCE = 7;
+        public const int LUMICAP_CONTROL_BACKLIGHT_COMPENSATION = 8;
+        public const int LUMICAP_CONTROL_GAIN = 9;
+        public const int LUMICAP_CONTROL_PAN = 100;
+        public const int LUMICAP_CONTROL_TILT = 101;
+        public const int LUMICAP_CONTROL_ROLL = 102;
+        public const int LUMICAP_CONTROL_ZOOM = 103;
+        public const int LUMICAP_CONTROL_EXPOSURE = 104;
+        public const int LUMICAP_CONTROL_IRIS = 105;
+        public const int LUMICAP_CONTROL_FOCUS = 106;
+        // The camera chooses / the value given is used.
+        public const int LUMICAP_CONTROL_AUTO = 1;
+        public const int LUMICAP_CONTROL_MANUAL = 2;
+        // A control this camera does not have (HRESULT_FROM_WIN32(ERROR_NOT_FOUND)).
+        public const int ERROR_NOT_FOUND_HRESULT = unchecked((int)0x80070490);
+
+        [DllImport(Library, CallingConvention = CallingConvention.StdCall)]
+        static extern int LumicapGetControlRange(int control, out int minimum, out int maximum, out int step,
+            out int defaultValue, out int capsFlags);
+
+        [DllImport(Library, CallingConvention = CallingConvention.StdCall)]
+        static extern int LumicapGetControl(int control, out int value, out int flags);
+
+        [DllImport(Library, CallingConvention = CallingConvention.StdCall)]
+        static extern int LumicapSetControl(int control, int value, int flags);
+
+        // The control's range, step, default and LUMICAP_CONTROL_AUTO/MANUAL abilities; an HRESULT.
+        public static int GetControlRange(CameraControl control, out int minimum, out int maximum, out int step,
+            out int defaultValue, out int capsFlags)
+        {
+            return LumicapGetControlRange((int)control, out minimum, out maximum, out step, out defaultValue, out capsFlags);
+        }
+
+        // The value now; automatic is true while the camera chooses it. An HRESULT.
+        public static int GetControl(CameraControl control, out int value, out bool automatic)
+        {
+            int flags;
+            int result = LumicapGetControl((int)control, out value, out flags);
+            automatic = flags == LUMICAP_CONTROL_AUTO;
+            return result;
+        }
+
+        // automatic: the camera chooses and value is ignored; otherwise value, on the range's grid. An HRESULT.
+        public static int SetControl(CameraControl control, int value, bool automatic)
+        {
+            return LumicapSetControl((int)control, value, automatic ? LUMICAP_CONTROL_AUTO : LUMICAP_CONTROL_MANUAL);
+        }
 
         // A sentence for a person: what failed, why in words where the code is a known one, and the code.
         public static string Describe(int kind, int status)

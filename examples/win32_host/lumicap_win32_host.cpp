@@ -24,12 +24,19 @@
 //                                       lumicap-20261208-174501-123.jpg", or what failed in words:
 //                                       "The camera stopped working: the camera was unplugged (error
 //                                       0xC00D3EA2)."), then "Log: " and the library's latest log line
+//        camera settings (below)        one row per control the open camera has (LumicapGetControlRange):
+//                                       its name, a slider over its steps that sets it by hand, its
+//                                       value, and an "Auto" box where the camera can choose it. The
+//                                       window grows to show the rows when a camera is ready. Ids:
+//                                       200 + control for its slider (brightness 200, focus 306),
+//                                       400 + control for its Auto box.
 //
 // Photos are saved as JPEG files named lumicap-YYYYMMDD-HHMMSS-mmm.jpg (local time) in the current
 // directory. The window is also the library's event window: its procedure passes every
 // WM_CAMERA_EVENT to OnCaptureEvent. lumicap.dll is loaded at start through its import library.
 #include "common/camera_error.h"
 #include "common/media_foundation.h"
+#include "settings_panel.h"
 
 #include <lumicap/lumicap.h>
 
@@ -85,6 +92,7 @@ struct Host {
     bool photoNoticed = false;  // WM_CAMERA_PHOTO_READY came; the photo's own event is the next one
     std::wstring note = L"Starting";
     std::wstring logLine;
+    std::unique_ptr<SettingsPanel> settings;
 };
 
 Host host;
@@ -197,6 +205,22 @@ size_t FillFormats()
 // ---------------------------------------------------------------------------------------------
 // Actions
 
+// The window's height follows the settings rows below the status line.
+void FitSettings(int rowsHeight)
+{
+    RECT frame{0, 0, kMargin * 3 + kListWidth + kPreviewWidth,
+               kMargin * 4 + kPreviewHeight + kButtonHeight + kStatusHeight + (rowsHeight ? rowsHeight + kMargin : 0)};
+    AdjustWindowRect(&frame, static_cast<DWORD>(GetWindowLongPtrW(host.window, GWL_STYLE)), FALSE);
+    SetWindowPos(host.window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ClearSettings()
+{
+    host.settings->Clear();
+    FitSettings(0);
+}
+
 void OpenSelectedCamera()
 {
     const LRESULT index = SendMessageW(host.cameras, CB_GETCURSEL, 0, 0);
@@ -205,6 +229,7 @@ void OpenSelectedCamera()
     host.camera = ControlText(host.cameras, CB_GETLBTEXTLEN, CB_GETLBTEXT, static_cast<WPARAM>(index));
     host.link = host.cameraLinks[static_cast<size_t>(index)];
     SendMessageW(host.formats, LB_RESETCONTENT, 0, 0);
+    ClearSettings();
     host.photoPending = false;
     host.photoNoticed = false;
     // Like InitializeCamera, it tears an earlier set-up down, its preview included.
@@ -237,6 +262,7 @@ void CameraReady(HRESULT status)
     }
     const size_t count = FillFormats();
     host.stage = count ? Stage::Ready : Stage::NoCamera;
+    FitSettings(host.settings->Fill());
     Note(count ? host.camera + L" ready: " + std::to_wstring(count) + L" formats"
                : host.camera + L" could not be initialised");
     UpdateControls();
@@ -333,6 +359,7 @@ void CameraFailed(WPARAM kind, HRESULT hr)
         // The camera set-up is over; choosing the camera again opens it afresh.
         host.stage = Stage::NoCamera;
         host.photoPending = false;
+        ClearSettings();
     } else if (kind == LUMICAP_ERROR_PREVIEW && host.stage == Stage::Previewing) {
         host.stage = Stage::Stopped;
     } else if (kind == LUMICAP_ERROR_PHOTO && !host.photoNoticed) {
@@ -389,10 +416,13 @@ void CreateControls()
                             buttonsTop, kButtonWidth, kButtonHeight, IDC_PHOTO);
     host.status = AddControl(L"STATIC", L"", SS_LEFT | SS_NOPREFIX, left, buttonsTop + kButtonHeight + kMargin,
                              kListWidth + kMargin + kPreviewWidth, kStatusHeight, IDC_STATUS);
+    host.settings = std::make_unique<SettingsPanel>(host.window, left,
+                                                    buttonsTop + kButtonHeight + kStatusHeight + 2 * kMargin);
 }
 
-void OnCommand(int id, int code)
+void OnCommand(int id, int code, HWND control)
 {
+    if (host.settings->OnCommand(control, code)) return;
     if (id == IDC_CAMERAS && code == CBN_SELCHANGE) OpenSelectedCamera();
     if (code != BN_CLICKED) return;
     if (id == IDC_START) Start();
@@ -427,7 +457,10 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         ShowLogLine(wParam);
         return 0;
     case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return 0;
+    case WM_HSCROLL:
+        if (lParam) host.settings->OnScroll(reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_DESTROY:
         if (host.stage == Stage::Previewing) StopPreview();

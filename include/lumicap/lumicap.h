@@ -132,6 +132,51 @@ LUMICAP_API HRESULT WINAPI LumicapInitializeCameraByLink(LPCWSTR symbolicLink);
  * frees (either pointer may be null). S_OK, or MF_E_NOT_INITIALIZED without a camera set-up. */
 LUMICAP_API HRESULT WINAPI LumicapGetCurrentCamera(BSTR* friendlyName, BSTR* symbolicLink);
 
+/* ---- Beyond the eleven: camera controls --------------------------------------------------------
+ * The picture and camera controls of the camera of the current set-up, numbered and valued as
+ * DirectShow's VideoProcAmpProperty (0-9) and 100 + CameraControlProperty (100-106): exposure in log2
+ * seconds, white balance in kelvin. Available once WM_CAMERA_READY reported success, previewing or
+ * not; a value set shows in the following preview frames and photos; nothing is kept across set-ups.
+ * Results: S_OK; MF_E_NOT_INITIALIZED without a camera set-up (or before CreateInstance);
+ * HRESULT_FROM_WIN32(ERROR_NOT_FOUND) for a control this camera does not have; E_INVALIDARG for an
+ * unknown control, flags other than AUTO or MANUAL, AUTO where the camera cannot choose, or a value off
+ * the range or off its step grid (counted from the minimum); E_POINTER for a null out argument;
+ * otherwise the device's failure. */
+#define LUMICAP_CONTROL_BRIGHTNESS 0
+#define LUMICAP_CONTROL_CONTRAST 1
+#define LUMICAP_CONTROL_HUE 2
+#define LUMICAP_CONTROL_SATURATION 3
+#define LUMICAP_CONTROL_SHARPNESS 4
+#define LUMICAP_CONTROL_GAMMA 5
+#define LUMICAP_CONTROL_COLOR_ENABLE 6
+#define LUMICAP_CONTROL_WHITE_BALANCE 7
+#define LUMICAP_CONTROL_BACKLIGHT_COMPENSATION 8
+#define LUMICAP_CONTROL_GAIN 9
+#define LUMICAP_CONTROL_PAN 100
+#define LUMICAP_CONTROL_TILT 101
+#define LUMICAP_CONTROL_ROLL 102
+#define LUMICAP_CONTROL_ZOOM 103
+#define LUMICAP_CONTROL_EXPOSURE 104
+#define LUMICAP_CONTROL_IRIS 105
+#define LUMICAP_CONTROL_FOCUS 106
+
+/* The camera chooses the value / the value given is used. */
+#define LUMICAP_CONTROL_AUTO 1
+#define LUMICAP_CONTROL_MANUAL 2
+
+/* The control's range, its step (values lie on minimum + n * step), its default and which of
+ * LUMICAP_CONTROL_AUTO and LUMICAP_CONTROL_MANUAL it accepts. Logs "LumicapGetControlRange: <control>". */
+LUMICAP_API HRESULT WINAPI LumicapGetControlRange(INT32 control, INT32* minimum, INT32* maximum, INT32* step,
+                                                  INT32* defaultValue, INT32* capsFlags);
+
+/* The control's value now, and LUMICAP_CONTROL_AUTO while the camera chooses it (else MANUAL).
+ * Logs "LumicapGetControl: <control>". */
+LUMICAP_API HRESULT WINAPI LumicapGetControl(INT32 control, INT32* value, INT32* flags);
+
+/* LUMICAP_CONTROL_MANUAL sets the value (the camera stops choosing it); LUMICAP_CONTROL_AUTO lets the
+ * camera choose, whatever the value. Logs "LumicapSetControl: <control>". */
+LUMICAP_API HRESULT WINAPI LumicapSetControl(INT32 control, INT32 value, INT32 flags);
+
 #ifdef __cplusplus
 }
 #endif

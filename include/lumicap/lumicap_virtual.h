@@ -161,6 +161,13 @@ LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameraBlocked(LPCWSTR friend
  * Returns S_OK, or E_POINTER for a null type. */
 LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualDropNextEvent(const GUID* extendedType);
 
+/* Gives every attached camera of this friendly name the default camera controls (enabled) or none
+ * (not enabled), for the camera set-ups opened on it from now on. The default cameras have them; a
+ * camera made with LumicapVirtualSetCameras or LumicapVirtualAddCamera has none until this call.
+ * Returns S_OK, E_POINTER for a null name, HRESULT_FROM_WIN32(ERROR_NOT_FOUND) when no attached camera
+ * has the name. */
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameraControls(LPCWSTR friendlyName, BOOL enabled);
+
 #ifdef __cplusplus
 }
 #endif

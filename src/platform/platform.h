@@ -21,8 +21,12 @@
 #include <shlwapi.h>
 #include <uuids.h>
 #include <wincodec.h>
+// A capture device's picture and camera controls (IAMVideoProcAmp, IAMCameraControl).
+#include <strmif.h>
+#include <vfwmsgs.h>
 #else
 #include "portable/mf.h"
+#include "portable/strmif.h"
 #endif
 
 #include <memory>

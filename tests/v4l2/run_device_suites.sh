@@ -5,7 +5,7 @@
 set -eu
 build=${1:-build/linux-v4l2}
 status=0
-for suite in lumicap_v4l2_device_tests lumicap_v4l2_exports_tests; do
+for suite in lumicap_v4l2_device_tests lumicap_v4l2_exports_tests lumicap_v4l2_controls_tests; do
     program="$build/tests/v4l2/$suite"
     if [ ! -x "$program" ]; then
         echo "run_device_suites: $program is not built" >&2

@@ -1,5 +1,5 @@
 // What the Windows host programs share: PASS/FAIL reporting, a log recorder safe for any thread, and
-// lumicap.dll loaded by name with its eleven exports resolved by their plain names.
+// lumicap.dll loaded by name with its eleven exports (and the Lumicap* ones) resolved by their plain names.
 #pragma once
 
 #include <lumicap/lumicap.h>
@@ -106,6 +106,9 @@ struct Library {
     decltype(&::GetLastPhoto) getLastPhoto = nullptr;
     decltype(&::FreePhotoMemory) freePhotoMemory = nullptr;
     decltype(&::OnCaptureEvent) onCaptureEvent = nullptr;
+    decltype(&::LumicapGetControlRange) getControlRange = nullptr;
+    decltype(&::LumicapGetControl) getControl = nullptr;
+    decltype(&::LumicapSetControl) setControl = nullptr;
 };
 
 template <typename Function>
@@ -130,7 +133,7 @@ inline std::wstring Argument(int index, const std::wstring& fallback)
 // The DLL named on the command line, or lumicap.dll beside the program.
 inline std::wstring DllPath() { return Argument(1, L"lumicap.dll"); }
 
-// LoadLibraryW, then each of the eleven exports; every step is a check of its own.
+// LoadLibraryW, then each of the eleven exports and the Lumicap* ones; every step is a check of its own.
 inline bool Load(const std::wstring& path, Library& lib)
 {
     lib.module = LoadLibraryW(path.c_str());
@@ -148,6 +151,9 @@ inline bool Load(const std::wstring& path, Library& lib)
     all &= Resolve(lib.module, "GetLastPhoto", lib.getLastPhoto);
     all &= Resolve(lib.module, "FreePhotoMemory", lib.freePhotoMemory);
     all &= Resolve(lib.module, "OnCaptureEvent", lib.onCaptureEvent);
+    all &= Resolve(lib.module, "LumicapGetControlRange", lib.getControlRange);
+    all &= Resolve(lib.module, "LumicapGetControl", lib.getControl);
+    all &= Resolve(lib.module, "LumicapSetControl", lib.setControl);
     return all;
 }
 

@@ -148,6 +148,21 @@ void CheckNoCameraCalls(const Library& lib, HWND window)
     Check(DrainMessages(window) == 0, "StopPreview, TakePhotoAsync and FreePhotoMemory without a camera post nothing");
 }
 
+// Without a camera set-up no control is reached, whatever is asked; each call logs its control.
+void CheckControlsWithoutCamera(const Library& lib)
+{
+    const size_t start = LogCount();
+    INT32 a = 0, b = 0, c = 0, d = 0, e = 0;
+    HRESULT hr = lib.getControlRange(LUMICAP_CONTROL_BRIGHTNESS, &a, &b, &c, &d, &e);
+    Check(hr == MF_E_NOT_INITIALIZED, "LumicapGetControlRange without a camera is MF_E_NOT_INITIALIZED (" + Hex(hr) + ")");
+    hr = lib.getControl(LUMICAP_CONTROL_FOCUS, &a, &b);
+    Check(hr == MF_E_NOT_INITIALIZED, "LumicapGetControl without a camera is MF_E_NOT_INITIALIZED (" + Hex(hr) + ")");
+    hr = lib.setControl(LUMICAP_CONTROL_ZOOM, 100, LUMICAP_CONTROL_MANUAL);
+    Check(hr == MF_E_NOT_INITIALIZED, "LumicapSetControl without a camera is MF_E_NOT_INITIALIZED (" + Hex(hr) + ")");
+    CheckLogged(start, {L"LumicapGetControlRange: 0", L"LumicapGetControl: 106", L"LumicapSetControl: 103"},
+                "the control calls");
+}
+
 void CheckLoggingOff(const Library& lib)
 {
     lib.setLogCallback(nullptr);
@@ -273,6 +288,7 @@ void RunChecks()
             CheckNoCameraCalls(lib, window);
             CheckCamerasByLink(lib);
             CheckDeviceWatcher(window);
+            CheckControlsWithoutCamera(lib);
             CheckLoggingOff(lib);
         }
         if (window) DestroyWindow(window);

@@ -511,6 +511,56 @@ void CheckFrontCamera()
                 "TakePhotoAsync inside the WM_CAMERA_PHOTO_READY handler");
 }
 
+double MeanLuma(const std::vector<UINT32>& pixels)
+{
+    double sum = 0;
+    for (UINT32 p : pixels) sum += (77 * ((p >> 16) & 0xFF) + 150 * ((p >> 8) & 0xFF) + 29 * (p & 0xFF)) >> 8;
+    return pixels.empty() ? 0 : sum / pixels.size();
+}
+
+// The mean luma of a preview frame drawn after the call.
+double NextFrameLuma()
+{
+    const UINT64 before = host.lib.getFrameCount(host.previewWindow);
+    PumpUntil([&] { return host.lib.getFrameCount(host.previewWindow) >= before + 2; });
+    UINT32 w = 0;
+    UINT32 h = 0;
+    host.lib.getLatestFrame(host.previewWindow, &w, &h, nullptr, 0);
+    std::vector<UINT32> pixels(static_cast<size_t>(w) * h);
+    host.lib.getLatestFrame(host.previewWindow, &w, &h, pixels.data(), pixels.size());
+    return MeanLuma(pixels);
+}
+
+// The controls reach the camera's device source (in the real DLL's case the stand-in's, through
+// IMFCaptureSource::GetCaptureDeviceSource) and show in the preview.
+void CheckControls()
+{
+    const size_t start = LogCount();
+    INT32 minimum = 0, maximum = 0, step = 0, defaultValue = 0, caps = 0;
+    HRESULT hr = host.lib.getControlRange(LUMICAP_CONTROL_BRIGHTNESS, &minimum, &maximum, &step, &defaultValue, &caps);
+    Check(hr == S_OK && minimum == -64 && maximum == 64 && step == 1 && defaultValue == 0 && caps == LUMICAP_CONTROL_MANUAL,
+          "the brightness range is -64..64 step 1, default 0, manual (" + Hex(hr) + ")");
+    const double before = NextFrameLuma();
+    hr = host.lib.setControl(LUMICAP_CONTROL_BRIGHTNESS, -64, LUMICAP_CONTROL_MANUAL);
+    const double after = NextFrameLuma();
+    Check(hr == S_OK && after < before - 40, "brightness -64 darkens the next preview frames (" + Hex(hr) + ", " +
+                                                 std::to_string(before) + " -> " + std::to_string(after) + ")");
+    INT32 value = 0, flags = 0;
+    hr = host.lib.setControl(LUMICAP_CONTROL_EXPOSURE, -9, LUMICAP_CONTROL_MANUAL);
+    const HRESULT read = host.lib.getControl(LUMICAP_CONTROL_EXPOSURE, &value, &flags);
+    Check(hr == S_OK && read == S_OK && value == -9 && flags == LUMICAP_CONTROL_MANUAL,
+          "a manual exposure reads back (" + Hex(hr) + ", " + Hex(read) + ")");
+    hr = host.lib.setControl(LUMICAP_CONTROL_FOCUS, 3, LUMICAP_CONTROL_MANUAL);
+    Check(hr == E_INVALIDARG, "a focus off its step grid is E_INVALIDARG (" + Hex(hr) + ")");
+    hr = host.lib.getControl(LUMICAP_CONTROL_PAN, &value, &flags);
+    Check(hr == HRESULT_FROM_WIN32(ERROR_NOT_FOUND), "the virtual camera has no pan (" + Hex(hr) + ")");
+    CheckLogged(start,
+                {L"LumicapGetControlRange: 0", L"LumicapSetControl: 0", L"LumicapSetControl: 104",
+                 L"LumicapGetControl: 104", L"LumicapSetControl: 106", L"LumicapGetControl: 100"},
+                "the control calls");
+    host.lib.setControl(LUMICAP_CONTROL_BRIGHTNESS, 0, LUMICAP_CONTROL_MANUAL);
+}
+
 void CheckStopAndRestart()
 {
     size_t start = LogCount();
@@ -825,6 +875,7 @@ void RunRoad()
             host.lib.createInstance(host.eventWindow);
             CheckLogged(start, {L"CreateInstance"}, "CreateInstance");
             CheckFrontCamera();
+            CheckControls();
             CheckStopAndRestart();
             CheckRearCameraAndUnplug();
             host.lib.reset();

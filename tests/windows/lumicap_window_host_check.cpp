@@ -1,6 +1,7 @@
 // Drives lumicap-win32-host.exe on the camera-less lumicap.dll from outside, as a person at the
 // screen would: waits for its window, presses Start, takes a screenshot of the preview area and checks
-// that it shows the virtual camera's colour bars, presses Take photo and Stop, then closes the window.
+// that it shows the virtual camera's colour bars, moves the brightness slider and sees the bars
+// darken, presses Take photo and Stop, then closes the window.
 // Runs under Wine on a virtual display; the host and lumicap.dll sit beside this program.
 #include "host_check.h"
 
@@ -22,6 +23,7 @@ constexpr int IDC_START = 103;
 constexpr int IDC_STOP = 104;
 constexpr int IDC_PHOTO = 105;
 constexpr int IDC_STATUS = 106;
+constexpr int IDC_BRIGHTNESS_SLIDER = 200;  // the settings row of LUMICAP_CONTROL_BRIGHTNESS
 
 // The virtual camera's eight vertical bars, left to right, as 0xRRGGBB.
 constexpr uint32_t kBarColours[8] = {0xFFFFFF, 0xFFFF00, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000, 0x0000FF, 0x000000};
@@ -163,6 +165,25 @@ void CheckPreviewShowsTheBars(HWND main)
                                   (mismatches.empty() ? std::string() : ": " + Join(mismatches)));
 }
 
+// The settings panel's brightness slider, pushed to its left end, darkens the preview (white shows as
+// 0x7F7F7F, 255 - 2 * 64); put back in the middle, the bars are exact again.
+void CheckBrightnessSlider(HWND main)
+{
+    HWND slider = GetDlgItem(main, IDC_BRIGHTNESS_SLIDER);
+    if (!Check(slider != nullptr, "the settings panel has a brightness slider")) return;
+    HWND preview = GetDlgItem(main, IDC_PREVIEW);
+    Screenshot shot;
+    auto whiteBar = [&] { return shot.At(shot.width / 16, shot.height / 2); };
+    PostMessageW(main, WM_HSCROLL, MAKEWPARAM(SB_LEFT, 0), reinterpret_cast<LPARAM>(slider));
+    const bool dark = WaitFor([&] { return TakeScreenshot(preview, shot) && whiteBar() == 0x7F7F7F; }, 15000);
+    Check(dark, "brightness at its lowest shows the white bar as #7F7F7F (" + (shot.pixels.empty() ? "none" : Rgb(whiteBar())) + ")");
+    PostMessageW(main, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 64), reinterpret_cast<LPARAM>(slider));
+    std::vector<std::string> mismatches{"no screenshot taken"};
+    WaitFor([&] { return TakeScreenshot(preview, shot) && (mismatches = BarMismatches(shot)).empty(); }, 15000);
+    Check(mismatches.empty(), "brightness back at 0 shows the bars exactly" +
+                                  (mismatches.empty() ? std::string() : ": " + Join(mismatches)));
+}
+
 void CheckPhotoIsSaved(HWND main, const std::wstring& folder)
 {
     HWND status = GetDlgItem(main, IDC_STATUS);
@@ -199,6 +220,7 @@ void RunHost(const std::wstring& folder)
             Press(main, IDC_START);
             if (Check(WaitFor([&] { return IsEnabled(main, IDC_STOP); }, 15000), "Start starts the preview")) {
                 CheckPreviewShowsTheBars(main);
+                CheckBrightnessSlider(main);
                 CheckPhotoIsSaved(main, folder);
                 Press(main, IDC_STOP);
                 Check(WaitFor([&] { return IsEnabled(main, IDC_START) && !IsEnabled(main, IDC_STOP); }, 15000),

@@ -4,6 +4,7 @@
 
 #include "../platform.h"
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -47,6 +48,8 @@ struct Camera {
     bool hasFriendlyName = true;
     bool hasSymbolicLink = true;
     bool hasCategory = true;
+    // A virtual camera's default control set, at first (LumicapVirtualSetCameraControls changes it).
+    bool hasControls = false;
 };
 
 // How a camera behaves when an engine opens it: as a free camera, as one another application
@@ -59,7 +62,10 @@ enum class CameraCondition { normal = 0, busy = 1, denied = 2 };
 // initialised with; Unplug() tells them it is gone.
 class CameraRecord {
 public:
-    explicit CameraRecord(Camera description) : description_(std::move(description)) {}
+    explicit CameraRecord(Camera description)
+        : description_(std::move(description)), hasControls_(description_.hasControls)
+    {
+    }
     const Camera& Description() const { return description_; }
 
     // Listeners are called on the thread that unplugs the camera, outside the record's lock.
@@ -69,8 +75,13 @@ public:
     void Unplug();
     bool IsPlugged() const;
 
+    // Whether set-ups opened on the camera from now on get the virtual cameras' default controls.
+    void SetHasControls(bool hasControls) { hasControls_.store(hasControls, std::memory_order_relaxed); }
+    bool HasControls() const { return hasControls_.load(std::memory_order_relaxed); }
+
 private:
     Camera description_;
+    std::atomic<bool> hasControls_;
     mutable std::mutex mutex_;
     bool plugged_ = true;
     int nextId_ = 1;

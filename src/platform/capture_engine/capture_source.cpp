@@ -1,4 +1,5 @@
 #include "engine_objects.h"
+#include "device_source.h"
 #include "platform/media_foundation/media_type.h"
 
 #include <new>
@@ -40,7 +41,8 @@ bool operator==(const FormatKey& a, const FormatKey& b)
 
 }  // namespace
 
-HRESULT CaptureSource::Create(std::shared_ptr<CameraRecord> camera, CaptureSource** source)
+HRESULT CaptureSource::Create(std::shared_ptr<CameraRecord> camera, std::shared_ptr<DeviceControls> controls,
+                              CaptureSource** source)
 {
     *source = nullptr;
     ComPtr<IMFMediaType> first[2];
@@ -50,7 +52,7 @@ HRESULT CaptureSource::Create(std::shared_ptr<CameraRecord> camera, CaptureSourc
         const HRESULT hr = CreateFormatMediaType(streams[device]->front(), first[device].Put());
         if (FAILED(hr)) return hr;
     }
-    CaptureSource* created = new (std::nothrow) CaptureSource(std::move(camera));
+    CaptureSource* created = new (std::nothrow) CaptureSource(std::move(camera), std::move(controls));
     if (!created) return E_OUTOFMEMORY;
     created->current_[0] = std::move(first[0]);
     created->current_[1] = std::move(first[1]);
@@ -85,7 +87,14 @@ const QITAB* CaptureSource::Interfaces()
     return table;
 }
 
-HRESULT CaptureSource::GetCaptureDeviceSource(MF_CAPTURE_ENGINE_DEVICE_TYPE, IMFMediaSource**) { return E_NOTIMPL; }
+// A new object each time, as the controls' interfaces are asked afresh for each call.
+HRESULT CaptureSource::GetCaptureDeviceSource(MF_CAPTURE_ENGINE_DEVICE_TYPE type, IMFMediaSource** mediaSource)
+{
+    if (!mediaSource) return E_POINTER;
+    *mediaSource = nullptr;
+    if (type != MF_CAPTURE_ENGINE_DEVICE_TYPE_VIDEO) return MF_E_INVALIDREQUEST;
+    return DeviceSource::Create(controls_, mediaSource);
+}
 HRESULT CaptureSource::GetCaptureDeviceActivate(MF_CAPTURE_ENGINE_DEVICE_TYPE, IMFActivate**) { return E_NOTIMPL; }
 HRESULT CaptureSource::GetService(REFIID, REFIID, IUnknown**) { return E_NOTIMPL; }
 HRESULT CaptureSource::AddEffect(DWORD, IUnknown*) { return E_NOTIMPL; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "camera_record.h"
+#include "device_controls.h"
 #include "platform/control/engine_control.h"
 #include "platform/control/faults.h"
 #include "platform/control/live_object.h"
@@ -16,10 +17,12 @@
 
 namespace lumicap::virt {
 
-// IMFCaptureSource over one camera's video stream 0 and, when the camera has one, its photo stream 1.
+// IMFCaptureSource over one camera's video stream 0 and, when the camera has one, its photo stream 1;
+// its video device source answers the camera's controls.
 class CaptureSource final : public VirtualComObject<CaptureSource, IMFCaptureSource> {
 public:
-    static HRESULT Create(std::shared_ptr<CameraRecord> camera, CaptureSource** source);
+    static HRESULT Create(std::shared_ptr<CameraRecord> camera, std::shared_ptr<DeviceControls> controls,
+                          CaptureSource** source);
     static const QITAB* Interfaces();
 
     HRESULT STDMETHODCALLTYPE GetCaptureDeviceSource(MF_CAPTURE_ENGINE_DEVICE_TYPE type,
@@ -57,10 +60,14 @@ private:
     const std::vector<Format>& FormatsOf(DWORD device) const;
     bool HasPhotoStream() const;
 
-    explicit CaptureSource(std::shared_ptr<CameraRecord> camera) : camera_(std::move(camera)) {}
+    CaptureSource(std::shared_ptr<CameraRecord> camera, std::shared_ptr<DeviceControls> controls)
+        : camera_(std::move(camera)), controls_(std::move(controls))
+    {
+    }
     ~CaptureSource() override = default;
 
     const std::shared_ptr<CameraRecord> camera_;
+    const std::shared_ptr<DeviceControls> controls_;
     mutable std::mutex mutex_;
     ComPtr<IMFMediaType> current_[2];
     std::function<void()> typeSet_;

@@ -6,6 +6,7 @@
 #include "platform/v4l2/device_formats.h"
 #include "platform/v4l2/device_frame_source.h"
 #include "platform/v4l2/device_nodes.h"
+#include "platform/v4l2/node_controls.h"
 
 #include <new>
 
@@ -115,9 +116,12 @@ HRESULT OpenCameraFeed(IUnknown* activate, CameraFeed* feed)
     std::shared_ptr<CameraRecord> camera = CameraFromActivate(activate);
     if (!camera) return E_INVALIDARG;
     CameraFeed opened;
-    HRESULT hr = CaptureSource::Create(camera, opened.source.Put());
-    if (FAILED(hr)) return hr;
     const std::string& path = camera->Description().devicePath;
+    std::shared_ptr<v4l2::NodeControls> controls;
+    HRESULT hr = NoThrow([&] { controls = std::make_shared<v4l2::NodeControls>(path); });
+    if (FAILED(hr)) return hr;
+    hr = CaptureSource::Create(camera, std::move(controls), opened.source.Put());
+    if (FAILED(hr)) return hr;
     opened.condition = AccessCondition(path);
     hr = NoThrow([&] { opened.frames.reset(new (std::nothrow) v4l2::DeviceFrameSource(path)); });
     if (FAILED(hr)) return hr;

@@ -2,6 +2,7 @@
 #include "virtual_platform.h"
 #include "platform/capture_engine/camera_backend.h"
 #include "platform/media_foundation/activation.h"
+#include "platform/no_throw.h"
 
 #include <new>
 
@@ -12,10 +13,13 @@ HRESULT OpenCameraFeed(IUnknown* activate, CameraFeed* feed)
     std::shared_ptr<CameraRecord> camera = CameraFromActivate(activate);
     if (!camera) return E_INVALIDARG;
     CameraFeed opened;
-    HRESULT hr = CaptureSource::Create(camera, opened.source.Put());
+    std::shared_ptr<VirtualControls> controls;
+    HRESULT hr = NoThrow([&] { controls = std::make_shared<VirtualControls>(camera->HasControls()); });
+    if (FAILED(hr)) return hr;
+    hr = CaptureSource::Create(camera, controls, opened.source.Put());
     if (FAILED(hr)) return hr;
     opened.condition = CameraConditionOf(camera->Description().friendlyName);
-    opened.frames.reset(new (std::nothrow) TestPatternSource(std::move(camera)));
+    opened.frames.reset(new (std::nothrow) TestPatternSource(std::move(camera), std::move(controls)));
     if (!opened.frames) return E_OUTOFMEMORY;
     *feed = std::move(opened);
     return S_OK;

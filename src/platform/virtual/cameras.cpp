@@ -91,6 +91,7 @@ Camera MakeCamera(WideString name, int index, const GUID& category, std::vector<
     camera.symbolicLink = SymbolicLink(index);
     camera.category = category;
     camera.formats = std::move(formats);
+    camera.hasControls = true;
     return camera;
 }
 
@@ -152,6 +153,17 @@ void AddCamera(Camera camera)
 {
     Registry().Add(std::make_shared<CameraRecord>(std::move(camera)));
     TellDeviceChange(true);
+}
+
+bool SetCameraControls(const WideString& friendlyName, bool enabled)
+{
+    bool known = false;
+    for (const auto& record : Registry().Plugged()) {
+        if (record->Description().friendlyName != friendlyName) continue;
+        record->SetHasControls(enabled);
+        known = true;
+    }
+    return known;
 }
 
 int RemoveCamera(const WideString& friendlyName)

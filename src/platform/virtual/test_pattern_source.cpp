@@ -1,13 +1,16 @@
 #include "test_pattern_source.h"
 
+#include "picture_adjustment.h"
 #include "virtual_platform.h"
+#include "platform/no_throw.h"
 
 namespace lumicap::virt {
 
 HRESULT TestPatternSource::Deliver(const Frame& frame)
 {
     RenderTestPattern(frame.pixels, frame.width, frame.height, frame.number);
-    return S_OK;
+    const PictureAdjustment adjustment = controls_->Adjustment();
+    return NoThrow([&] { AdjustPicture(frame.pixels, frame.width, frame.height, adjustment); });
 }
 
 int TestPatternSource::AddLossListener(LossListener listener) { return camera_->AddUnplugListener(std::move(listener)); }

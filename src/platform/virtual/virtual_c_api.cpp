@@ -191,4 +191,12 @@ LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualGetLatestFrame(HWND window, UIN
     return S_OK;
 }
 
+LUMICAP_VIRTUAL_API HRESULT WINAPI LumicapVirtualSetCameraControls(LPCWSTR friendlyName, BOOL enabled)
+{
+    return lumicap::Guarded([&] {
+        if (!friendlyName) return E_POINTER;
+        return virt::SetCameraControls(friendlyName, enabled != FALSE) ? S_OK : HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    });
+}
+
 }  // extern "C"

@@ -40,6 +40,10 @@ CameraCondition CameraConditionOf(const WideString& friendlyName);
 // unblocked, and show black while blocked. False when no plugged camera has the name.
 bool SetCameraBlocked(const WideString& friendlyName, bool blocked);
 
+// Gives every plugged camera of this friendly name the default control set (or none) for the set-ups
+// opened on it from now on. False when no plugged camera has the name.
+bool SetCameraControls(const WideString& friendlyName, bool enabled);
+
 // ---- The test pattern ------------------------------------------------------------------------------
 // Frame f of a w x h picture, pixel (x, y), as 0x00RRGGBB:
 //  * Eight vertical colour bars, bar = x * 8 / w: white FFFFFF, yellow FFFF00, cyan 00FFFF,

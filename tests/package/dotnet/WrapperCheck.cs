@@ -46,6 +46,9 @@ static class WrapperCheck
         { "LumicapGetCameras", "Int32(String[]&:SafeArray,String[]&:SafeArray)" },
         { "LumicapInitializeCameraByLink", "Int32(String:LPWStr)" },
         { "LumicapGetCurrentCamera", "Int32(String&:BStr,String&:BStr)" },
+        { "LumicapGetControlRange", "Int32(Int32,Int32&,Int32&,Int32&,Int32&,Int32&)" },
+        { "LumicapGetControl", "Int32(Int32,Int32&,Int32&)" },
+        { "LumicapSetControl", "Int32(Int32,Int32,Int32)" },
     };
 
     static string Describe(MethodInfo method)
@@ -100,6 +103,9 @@ static class WrapperCheck
         var kinds = Regex.Matches(header, @"#define\s+(LUMICAP_ERROR_\w+)\s+([0-9]+)");
         Check(kinds.Count == 5, "lumicap.h defines five error kinds (" + kinds.Count + ")");
         CheckConstants(kinds, 10);
+        var controls = Regex.Matches(header, @"#define\s+(LUMICAP_CONTROL_\w+)\s+([0-9]+)");
+        Check(controls.Count == 19, "lumicap.h defines seventeen controls and two flags (" + controls.Count + ")");
+        CheckConstants(controls, 10);
     }
 
     // Each #define NAME VALUE has a constant of that name and value in the wrapper.
@@ -191,6 +197,17 @@ static class WrapperCheck
         byte[] jpeg = Lumicap.TakeLastPhoto();
         bool isJpeg = jpeg.Length > 4 && jpeg[0] == 0xFF && jpeg[1] == 0xD8 && jpeg[jpeg.Length - 2] == 0xFF && jpeg[jpeg.Length - 1] == 0xD9;
         Check(isJpeg, "TakeLastPhoto copies a whole JPEG (" + jpeg.Length + " bytes)");
+
+        result = Lumicap.SetControl(CameraControl.Exposure, -7, false);
+        int exposure;
+        bool automatic;
+        int read = Lumicap.GetControl(CameraControl.Exposure, out exposure, out automatic);
+        Check(result == 0 && read == 0 && exposure == -7 && !automatic, "a manual exposure goes to the camera and reads back");
+        Check(Lumicap.SetControl(CameraControl.Exposure, 0, true) == 0 && Lumicap.GetControl(CameraControl.Exposure, out exposure, out automatic) == 0 && automatic,
+            "the camera chooses the exposure again");
+        int minimum, maximum, step, defaultValue, caps;
+        result = Lumicap.GetControlRange(CameraControl.Pan, out minimum, out maximum, out step, out defaultValue, out caps);
+        Check(result == Lumicap.ERROR_NOT_FOUND_HRESULT, "the virtual camera has no pan (0x" + result.ToString("X8") + ")");
 
         Lumicap.StopPreview();
         Lumicap.SetLogCallback(null);
