@@ -6,6 +6,9 @@
 # shellcheck disable=SC2034 # read by the scripts that source this file
 expected_exports="CreateInstance FreePhotoMemory GetCameraList GetLastPhoto GetMediaTypeList InitializeCamera
 OnCaptureEvent SetLogCallback StartPreview StopPreview TakePhotoAsync"
+# The preview's exports beyond the eleven, exported by both DLLs.
+# shellcheck disable=SC2034
+preview_exports="LumicapSetPreviewMirror"
 # The control functions of include/lumicap/lumicap_virtual.h, exported by the virtual DLL only.
 # shellcheck disable=SC2034
 virtual_exports="LumicapVirtualReset LumicapVirtualSetCameras LumicapVirtualAddCamera LumicapVirtualRemoveCamera

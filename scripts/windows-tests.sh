@@ -125,15 +125,15 @@ test_preset() {
         programs=("tests/windows/$host.exe" tests/windows/lumicap_window_host_check.exe
             tests/conformance/lumicap_attribute_conformance.exe
             tests/windows/unit/lumicap_windows_unit_tests.exe)
-        names="$expected_exports $virtual_exports"
-        what="the eleven plain names and the nine LumicapVirtual control functions"
+        names="$expected_exports $preview_exports $virtual_exports"
+        what="the eleven plain names, the preview's Lumicap exports and the LumicapVirtual control functions"
         allowed=$allowed_virtual_imports
         targets+=(lumicap_mf_stand_in)
     else
         host=lumicap_host_test
         programs=("tests/windows/$host.exe")
-        names=$expected_exports
-        what="the eleven plain names"
+        names="$expected_exports $preview_exports"
+        what="the eleven plain names and the preview's Lumicap exports"
         allowed=$allowed_imports
     fi
     triple=$arch-w64-mingw32

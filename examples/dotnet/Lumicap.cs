@@ -150,5 +150,11 @@ namespace LumicapInterop
                 FreePhotoMemory();
             }
         }
+
+        // ---- Beyond the eleven: the preview ----
+
+        // Mirrors the preview left to right (photos never are); kept for the camera's later previews.
+        [DllImport(Library, CallingConvention = CallingConvention.StdCall, EntryPoint = "LumicapSetPreviewMirror")]
+        public static extern int SetPreviewMirror([MarshalAs(UnmanagedType.Bool)] bool mirrored);
     }
 }

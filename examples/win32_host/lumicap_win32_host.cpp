@@ -11,8 +11,9 @@
 //                                       selected index is handed to StartPreview. The library applies
 //                                       it on the first start after opening a camera only, so the
 //                                       list is disabled from then until a camera is opened again.
-//   102  IDC_PREVIEW child window       class "LumicapPreview", 640x360 client area, given to
-//                                       StartPreview as the preview window.
+//   102  IDC_PREVIEW child window       class "LumicapPreview", 640x360 client area at first, given to
+//                                       StartPreview as the preview window; it grows and shrinks with
+//                                       the main window, and the library keeps the picture filling it.
 //   103  IDC_START button "Start"       StartPreview; enabled while a camera is open and not previewing
 //   104  IDC_STOP button "Stop"         StopPreview; enabled while previewing
 //   105  IDC_PHOTO button "Take photo"  TakePhotoAsync; enabled while previewing and no photo pending
@@ -20,6 +21,8 @@
 //                                       lumicap-20261208-174501-123.jpg", or what failed in words:
 //                                       "The camera stopped working: the camera was unplugged (error
 //                                       0xC00D3EA2)."), then "Log: " and the library's latest log line
+//   107  IDC_MIRROR check box "Mirror"  LumicapSetPreviewMirror with its state; enabled while a camera
+//                                       is open (the library keeps it for that camera's previews)
 //
 // Photos are saved as JPEG files named lumicap-YYYYMMDD-HHMMSS-mmm.jpg (local time) in the current
 // directory. The window is also the library's event window: its procedure passes every
@@ -46,6 +49,7 @@ constexpr int IDC_START = 103;
 constexpr int IDC_STOP = 104;
 constexpr int IDC_PHOTO = 105;
 constexpr int IDC_STATUS = 106;
+constexpr int IDC_MIRROR = 107;
 
 constexpr wchar_t kWindowClass[] = L"LumicapWin32Host";
 constexpr wchar_t kPreviewClass[] = L"LumicapPreview";
@@ -73,6 +77,7 @@ struct Host {
     HWND stop = nullptr;
     HWND photo = nullptr;
     HWND status = nullptr;
+    HWND mirror = nullptr;
     Stage stage = Stage::NoCamera;
     std::wstring camera;        // the camera opened last
     bool photoPending = false;  // from the request until the photo's engine event was passed on
@@ -121,6 +126,7 @@ void UpdateControls()
     EnableWindow(host.stop, previewing);
     EnableWindow(host.photo, previewing && !host.photoPending);
     EnableWindow(host.formats, host.stage == Stage::Ready);
+    EnableWindow(host.mirror, host.stage == Stage::Ready || previewing || host.stage == Stage::Stopped);
 }
 
 void WINAPI ForwardLogLine(LPCWSTR text) noexcept
@@ -192,7 +198,8 @@ void OpenSelectedCamera()
     SendMessageW(host.formats, LB_RESETCONTENT, 0, 0);
     host.photoPending = false;
     host.photoNoticed = false;
-    // InitializeCamera tears an earlier set-up down, its preview included.
+    // InitializeCamera tears an earlier set-up down, its preview and its mirroring included.
+    SendMessageW(host.mirror, BM_SETCHECK, BST_UNCHECKED, 0);
     const HRESULT hr = InitializeCamera(host.camera.c_str());
     host.stage = SUCCEEDED(hr) ? Stage::Opening : Stage::NoCamera;
     Note(SUCCEEDED(hr) ? L"Opening " + host.camera + L"..." : Words(LUMICAP_ERROR_INITIALIZE, hr));
@@ -361,6 +368,36 @@ void CreateControls()
                             buttonsTop, kButtonWidth, kButtonHeight, IDC_PHOTO);
     host.status = AddControl(L"STATIC", L"", SS_LEFT | SS_NOPREFIX, left, buttonsTop + kButtonHeight + kMargin,
                              kListWidth + kMargin + kPreviewWidth, kStatusHeight, IDC_STATUS);
+    host.mirror = AddControl(L"BUTTON", L"Mirror", BS_AUTOCHECKBOX | WS_TABSTOP, right + 3 * (kButtonWidth + kMargin),
+                             buttonsTop, kButtonWidth, kButtonHeight, IDC_MIRROR);
+}
+
+// The preview takes whatever room the list leaves; the buttons and the status stay below it.
+void LayOut(int width, int height)
+{
+    if (!host.preview) return;
+    const int left = kMargin;
+    const int right = kMargin * 2 + kListWidth;
+    const int previewWidth = width - right - kMargin;
+    const int previewHeight = height - kMargin * 4 - kButtonHeight - kStatusHeight;
+    if (previewWidth <= 0 || previewHeight <= 0) return;
+    MoveWindow(host.preview, right, kMargin, previewWidth, previewHeight, TRUE);
+    const int buttonsTop = kMargin * 2 + previewHeight;
+    HWND buttons[] = {host.start, host.stop, host.photo, host.mirror};
+    for (int i = 0; i < 4; ++i) {
+        MoveWindow(buttons[i], right + i * (kButtonWidth + kMargin), buttonsTop, kButtonWidth, kButtonHeight, TRUE);
+    }
+    MoveWindow(host.status, left, buttonsTop + kButtonHeight + kMargin, width - 2 * kMargin, kStatusHeight, TRUE);
+}
+
+void SetMirror()
+{
+    const bool mirrored = SendMessageW(host.mirror, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    const HRESULT hr = LumicapSetPreviewMirror(mirrored ? TRUE : FALSE);
+    if (FAILED(hr)) {
+        SendMessageW(host.mirror, BM_SETCHECK, mirrored ? BST_UNCHECKED : BST_CHECKED, 0);
+        Note(Words(LUMICAP_ERROR_PREVIEW, hr));
+    }
 }
 
 void OnCommand(int id, int code)
@@ -370,6 +407,7 @@ void OnCommand(int id, int code)
     if (id == IDC_START) Start();
     if (id == IDC_STOP) Stop();
     if (id == IDC_PHOTO) TakePhoto();
+    if (id == IDC_MIRROR) SetMirror();
 }
 
 LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -392,6 +430,9 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_SIZE:
+        LayOut(LOWORD(lParam), HIWORD(lParam));
         return 0;
     case WM_DESTROY:
         if (host.stage == Stage::Previewing) StopPreview();
@@ -435,7 +476,7 @@ bool RegisterClasses(HINSTANCE instance)
 
 HWND CreateMainWindow(HINSTANCE instance)
 {
-    constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     RECT frame{0, 0, kMargin * 3 + kListWidth + kPreviewWidth,
                kMargin * 4 + kPreviewHeight + kButtonHeight + kStatusHeight};
     AdjustWindowRect(&frame, style, FALSE);

@@ -100,6 +100,16 @@ LUMICAP_API void WINAPI FreePhotoMemory(void);
 /* Call for every WM_CAMERA_EVENT: OnCaptureEvent(msg.message, msg.wParam). Other numbers are ignored. */
 LUMICAP_API void WINAPI OnCaptureEvent(UINT message, WPARAM wParam);
 
+/* ---- Beyond the eleven: the preview ------------------------------------------------------------ */
+/* The picture follows its window: the first StartPreview of a camera set-up subclasses the preview
+ * window (on the calling thread, which must own it) so the picture keeps filling the client area,
+ * letterboxed with black bars, as the window is resized or repainted. */
+
+/* Mirrors the preview left to right (TRUE) or not (FALSE): the running preview and later ones of
+ * this camera set-up; photos are never mirrored. MF_E_NOT_INITIALIZED before InitializeCamera; a
+ * refusal of the preview sink is returned as it is. */
+LUMICAP_API HRESULT WINAPI LumicapSetPreviewMirror(BOOL mirrored);
+
 #ifdef __cplusplus
 }
 #endif

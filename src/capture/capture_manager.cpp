@@ -2,6 +2,7 @@
 
 #include "capture_control.h"
 #include "posted_events.h"
+#include "preview_options.h"
 #include "discovery/camera_discovery.h"
 #include "interface/log.h"
 #include "interface/module_state.h"
@@ -108,6 +109,7 @@ void CaptureManager::ReleaseEngine()
 {
     ModuleState& module = Module();
     stateEvent.Close();
+    DropPreviewOptions(*this);
     previewSink.Reset();
     engine.Reset();
     if (callback) callback->Retire();

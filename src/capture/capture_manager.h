@@ -65,6 +65,9 @@ public:
     UniqueEvent stateEvent;
     ComPtr<MemoryIMFByteStream> photoStream;
 
+    // Beyond the eleven: how this engine set-up's previews are shown (preview_options.h).
+    bool previewMirrored = false;
+
 private:
     HRESULT ConfigurePreview(INT32 mediaTypeIndex);
     void WaitForStateChange();

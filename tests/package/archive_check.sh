@@ -72,9 +72,9 @@ triple_of() { case $1 in x64) echo x86_64-w64-mingw32 ;; x86) echo i686-w64-ming
 
 for arch in x64 x86; do
     triple=$(triple_of "$arch")
-    check_exports "$arch/lumicap.dll" "$triple" "$top/$arch/lumicap.dll" "$expected_exports" "the eleven plain names"
+    check_exports "$arch/lumicap.dll" "$triple" "$top/$arch/lumicap.dll" "$expected_exports $preview_exports" "the eleven plain names and the preview's Lumicap exports"
     check_exports "camera-less/$arch/lumicap.dll" "$triple" "$top/camera-less/$arch/lumicap.dll" \
-        "$expected_exports $virtual_exports" "the eleven plain names and the LumicapVirtual control functions"
+        "$expected_exports $preview_exports $virtual_exports" "the eleven plain names, the preview's Lumicap exports and the LumicapVirtual control functions"
 done
 
 # One version throughout.

@@ -3,6 +3,7 @@
 #include "frame_presenter.h"
 #include "platform/no_throw.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -55,13 +56,17 @@ void EngineRenderer::Run(RenderSettings settings)
     const FrameFormat& format = settings.format;
     const double periodNs = 1e9 * format.rateDenominator / format.rateNumerator;
     const auto start = std::chrono::steady_clock::now();
+    // As the system's sink, the picture stays where the client area was at the start until the host
+    // gives another destination.
+    RECT startClient{};
+    if (settings.window) GetClientRect(static_cast<HWND>(settings.window), &startClient);
     std::unique_lock<std::mutex> lock(mutex_);
     for (uint64_t n = 1; !stopping_; ++n) {
         lock.unlock();
         const uint64_t frame = frames_.load(std::memory_order_relaxed);
         // A frame the source could not give is neither drawn nor counted.
         if (SUCCEEDED(settings.frames->Deliver({pixels_.data(), format.width, format.height, frame, true}))) {
-            if (settings.window) PresentFrame(settings.window, pixels_.data(), format.width, format.height);
+            Present(settings, startClient);
             frames_.store(frame + 1, std::memory_order_release);
         }
         lock.lock();
@@ -69,6 +74,18 @@ void EngineRenderer::Run(RenderSettings settings)
             start + std::chrono::nanoseconds(static_cast<long long>(std::llround(periodNs * static_cast<double>(n))));
         wake_.wait_until(lock, deadline, [this] { return stopping_; });
     }
+}
+
+void EngineRenderer::Present(const RenderSettings& settings, const RECT& startClient)
+{
+    const PreviewPresentation presentation = settings.presentation ? settings.presentation() : PreviewPresentation{};
+    const UINT32 width = settings.format.width;
+    if (presentation.mirrored) {
+        for (auto row = pixels_.begin(); row != pixels_.end(); row += width) std::reverse(row, row + width);
+    }
+    if (!settings.window) return;
+    PresentFrame(settings.window, pixels_.data(), width, settings.format.height,
+                 presentation.hasDestination ? presentation.destination : startClient);
 }
 
 }  // namespace lumicap::virt

@@ -8,8 +8,22 @@
 
 namespace lumicap::virt {
 
-// Shows width x height pixels of 0x00RRGGBB (top row first) in the window; false when it cannot.
-bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height);
+// What the host set on the preview sink for drawing: mirroring and the destination rectangle in the
+// window's client area (by UpdateVideo; without one the client area at the preview's start).
+struct PreviewPresentation {
+    bool mirrored = false;
+    bool hasDestination = false;
+    RECT destination{};
+};
+
+// Where a width x height picture goes in destination, keeping its aspect ratio: centred, touching
+// two opposite sides (letterbox or pillarbox).
+RECT FitPicture(const RECT& destination, UINT32 width, UINT32 height);
+
+// Shows width x height pixels of 0x00RRGGBB (top row first) in the window's destination rectangle,
+// letterboxed with black bars; false when it cannot. The frame is kept as the window's latest even
+// while it cannot be drawn.
+bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height, const RECT& destination);
 
 // Frames presented to the window so far.
 UINT64 PresentedFrameCount(HANDLE window);

@@ -40,6 +40,7 @@ constexpr const char* kEngineOperations[] = {
     operation::kPhotoRemoveAllStreams,
     operation::kPhotoAddStream,
     operation::kPhotoSetOutputByteStream,
+    operation::kPreviewSetMirrorState,
 };
 
 // The methods each attribute-bearing interface adds to IMFAttributes.

@@ -33,6 +33,7 @@ inline constexpr char kSourceSetCurrentDeviceMediaType[] = "IMFCaptureSource::Se
 inline constexpr char kSinkQueryInterface[] = "IMFCaptureSink::QueryInterface";
 inline constexpr char kPreviewSetRenderHandle[] = "IMFCapturePreviewSink::SetRenderHandle";
 inline constexpr char kPreviewAddStream[] = "IMFCapturePreviewSink::AddStream";
+inline constexpr char kPreviewSetMirrorState[] = "IMFCapturePreviewSink::SetMirrorState";
 inline constexpr char kPhotoRemoveAllStreams[] = "IMFCapturePhotoSink::RemoveAllStreams";
 inline constexpr char kPhotoAddStream[] = "IMFCapturePhotoSink::AddStream";
 inline constexpr char kPhotoSetOutputByteStream[] = "IMFCapturePhotoSink::SetOutputByteStream";

@@ -43,6 +43,7 @@ static class WrapperCheck
         { "GetLastPhoto", "Void(IntPtr&,Int32&)" },
         { "FreePhotoMemory", "Void()" },
         { "OnCaptureEvent", "Void(UInt32,IntPtr)" },
+        { "LumicapSetPreviewMirror", "Int32(Boolean:Bool)" },
     };
 
     static string Describe(MethodInfo method)
@@ -63,7 +64,8 @@ static class WrapperCheck
         var exports = def.Substring(def.IndexOf("EXPORTS", StringComparison.Ordinal) + 7)
             .Split(new[] { '\n', '\r', ' ', '\t' }, StringSplitOptions.RemoveEmptyEntries)
             .Where(word => !word.StartsWith(";")).OrderBy(name => name).ToList();
-        Check(exports.Count == 11, "the .def file lists eleven exports (" + exports.Count + ")");
+        int plain = exports.Count(name => !name.StartsWith("Lumicap", StringComparison.Ordinal));
+        Check(plain == 11, "the .def file lists the eleven plain names (" + plain + ") beside its Lumicap exports");
 
         var imports = typeof(Lumicap).GetMethods(BindingFlags.Public | BindingFlags.NonPublic | BindingFlags.Static)
             .Select(m => new { Method = m, Import = (DllImportAttribute)Attribute.GetCustomAttribute(m, typeof(DllImportAttribute)) })
@@ -170,6 +172,9 @@ static class WrapperCheck
         Check(result == Lumicap.MF_E_NOT_INITIALIZED, "InitializeCamera before CreateInstance is MF_E_NOT_INITIALIZED (0x" + result.ToString("X8") + ")");
         Check(logLines.Contains("InitializeCamera: " + name), "a UTF-16 name with a surrogate pair goes out and comes back through the log intact");
         Check(Lumicap.TakeLastPhoto().Length == 0, "TakeLastPhoto with no photo is empty");
+        result = Lumicap.SetPreviewMirror(true);
+        Check(result == Lumicap.MF_E_NOT_INITIALIZED && logLines.Contains("LumicapSetPreviewMirror: 1"),
+            "SetPreviewMirror before a camera is MF_E_NOT_INITIALIZED and logs (0x" + result.ToString("X8") + ")");
 
         IntPtr window = LumicapCreateMessageWindow();
         Lumicap.CreateInstance(window);
