@@ -8,7 +8,7 @@ expected_exports="CreateInstance FreePhotoMemory GetCameraList GetLastPhoto GetM
 OnCaptureEvent SetLogCallback StartPreview StopPreview TakePhotoAsync"
 # The preview's exports beyond the eleven, exported by both DLLs.
 # shellcheck disable=SC2034
-preview_exports="LumicapSetPreviewMirror"
+preview_exports="LumicapSetPreviewMirror LumicapSetPreviewFrames LumicapGetPreviewFrame"
 # The control functions of include/lumicap/lumicap_virtual.h, exported by the virtual DLL only.
 # shellcheck disable=SC2034
 virtual_exports="LumicapVirtualReset LumicapVirtualSetCameras LumicapVirtualAddCamera LumicapVirtualRemoveCamera

@@ -23,7 +23,7 @@ source "$root/scripts/windows-common.sh"
 # System DLLs the library may import; anything else (libstdc++-6, libgcc_s, libwinpthread-1, ...)
 # would have to ship beside it. The virtual DLL draws with GDI and encodes with WIC, and needs no
 # Media Foundation or Direct3D at all.
-allowed_imports='^(kernel32|user32|ole32|oleaut32|shlwapi|mfplat|mf|d3d11|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
+allowed_imports='^(kernel32|user32|gdi32|ole32|oleaut32|shlwapi|mfplat|mf|d3d11|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
 allowed_virtual_imports='^(kernel32|user32|gdi32|ole32|oleaut32|shlwapi|windowscodecs|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
 # The stand-in mf.dll: the one mf.dll function lumicap.dll imports, the COM entry points of the
 # capture engine's class, and the control functions. It imports what the virtual DLL may.

@@ -23,6 +23,10 @@
 //                                       0xC00D3EA2)."), then "Log: " and the library's latest log line
 //   107  IDC_MIRROR check box "Mirror"  LumicapSetPreviewMirror with its state; enabled while a camera
 //                                       is open (the library keeps it for that camera's previews)
+//   108  IDC_FRAMES check box "Frames"  LumicapSetPreviewFrames with its state, for the next camera
+//                                       opened; in frames mode the library draws the preview itself
+//   109  IDC_FRAME_COUNT static         "frames: N", the number of the newest frame the host can read
+//                                       with LumicapGetPreviewFrame (read on a timer, 5 a second)
 //
 // Photos are saved as JPEG files named lumicap-YYYYMMDD-HHMMSS-mmm.jpg (local time) in the current
 // directory. The window is also the library's event window: its procedure passes every
@@ -50,6 +54,9 @@ constexpr int IDC_STOP = 104;
 constexpr int IDC_PHOTO = 105;
 constexpr int IDC_STATUS = 106;
 constexpr int IDC_MIRROR = 107;
+constexpr int IDC_FRAMES = 108;
+constexpr int IDC_FRAME_COUNT = 109;
+constexpr UINT_PTR kFrameTimer = 1;
 
 constexpr wchar_t kWindowClass[] = L"LumicapWin32Host";
 constexpr wchar_t kPreviewClass[] = L"LumicapPreview";
@@ -78,6 +85,8 @@ struct Host {
     HWND photo = nullptr;
     HWND status = nullptr;
     HWND mirror = nullptr;
+    HWND frames = nullptr;
+    HWND frameCount = nullptr;
     Stage stage = Stage::NoCamera;
     std::wstring camera;        // the camera opened last
     bool photoPending = false;  // from the request until the photo's engine event was passed on
@@ -354,7 +363,7 @@ void CreateControls()
                               kListWidth, 200, IDC_CAMERAS);
     AddControl(L"STATIC", L"Formats", SS_LEFT, left, kMargin + 56, kListWidth, 18, -1);
     host.formats = AddControl(L"LISTBOX", L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER | WS_TABSTOP,
-                              left, kMargin + 76, kListWidth, kPreviewHeight - 76, IDC_FORMATS);
+                              left, kMargin + 76, kListWidth, kPreviewHeight - 76 - 40, IDC_FORMATS);
     host.preview = CreateWindowExW(0, kPreviewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, right, kMargin,
                                    kPreviewWidth, kPreviewHeight, host.window,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PREVIEW)),
@@ -370,6 +379,21 @@ void CreateControls()
                              kListWidth + kMargin + kPreviewWidth, kStatusHeight, IDC_STATUS);
     host.mirror = AddControl(L"BUTTON", L"Mirror", BS_AUTOCHECKBOX | WS_TABSTOP, right + 3 * (kButtonWidth + kMargin),
                              buttonsTop, kButtonWidth, kButtonHeight, IDC_MIRROR);
+    host.frames = AddControl(L"BUTTON", L"Frames", BS_AUTOCHECKBOX | WS_TABSTOP, left, kMargin + kPreviewHeight - 36,
+                             kButtonWidth, kButtonHeight, IDC_FRAMES);
+    host.frameCount = AddControl(L"STATIC", L"", SS_LEFT | SS_NOPREFIX, left + kButtonWidth + kMargin,
+                                 kMargin + kPreviewHeight - 30, kListWidth - kButtonWidth - kMargin, 18, IDC_FRAME_COUNT);
+}
+
+// The number of the newest frame the host could read, as a host scanning frames on a timer sees it.
+void ShowFrameCount()
+{
+    UINT32 width = 0;
+    UINT32 height = 0;
+    UINT64 number = 0;
+    const HRESULT hr = LumicapGetPreviewFrame(&width, &height, nullptr, 0, &number);
+    const bool frames = hr == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    SetWindowTextW(host.frameCount, frames ? (L"frames: " + std::to_wstring(number)).c_str() : L"");
 }
 
 // The preview takes whatever room the list leaves; the buttons and the status stay below it.
@@ -408,6 +432,7 @@ void OnCommand(int id, int code)
     if (id == IDC_STOP) Stop();
     if (id == IDC_PHOTO) TakePhoto();
     if (id == IDC_MIRROR) SetMirror();
+    if (id == IDC_FRAMES) LumicapSetPreviewFrames(SendMessageW(host.frames, BM_GETCHECK, 0, 0) == BST_CHECKED);
 }
 
 LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -433,6 +458,9 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_SIZE:
         LayOut(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_TIMER:
+        ShowFrameCount();
         return 0;
     case WM_DESTROY:
         if (host.stage == Stage::Previewing) StopPreview();
@@ -505,6 +533,7 @@ int Run(HINSTANCE instance, int show)
 
     SetLogCallback(ForwardLogLine);
     CreateInstance(host.window);
+    SetTimer(host.window, kFrameTimer, 200, nullptr);
     FillCameras();
     if (SendMessageW(host.cameras, CB_GETCOUNT, 0, 0) > 0) {
         SendMessageW(host.cameras, CB_SETCURSEL, 0, 0);

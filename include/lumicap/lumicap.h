@@ -110,6 +110,22 @@ LUMICAP_API void WINAPI OnCaptureEvent(UINT message, WPARAM wParam);
  * refusal of the preview sink is returned as it is. */
 LUMICAP_API HRESULT WINAPI LumicapSetPreviewMirror(BOOL mirrored);
 
+/* Frames for the host. With TRUE, the next preview configuration (the first StartPreview of a camera
+ * set-up) runs in frames mode: the library receives every frame, keeps the newest for
+ * LumicapGetPreviewFrame and draws it into the preview window itself (letterboxed, mirrored when
+ * asked, following the window's size); a null window gives frames only. Kept until changed; S_OK. */
+LUMICAP_API HRESULT WINAPI LumicapSetPreviewFrames(BOOL enabled);
+
+/* Copies the newest frame of a frames-mode preview as 0x00RRGGBB pixels, top row first, at the
+ * chosen format's size, with its number (1 for the first frame, one more for each frame the camera
+ * delivered since). Callable from any thread; never waits for the camera. Results: S_OK;
+ * HRESULT_FROM_WIN32(ERROR_NOT_FOUND) when no frame has arrived (sizes 0);
+ * HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) when capacity (in pixels) is below width x height
+ * (sizes reported, nothing copied); E_POINTER for a null width, height or frameNumber;
+ * MF_E_NOT_INITIALIZED without a camera set-up. */
+LUMICAP_API HRESULT WINAPI LumicapGetPreviewFrame(UINT32* width, UINT32* height, UINT32* pixels, UINT64 capacity,
+                                                  UINT64* frameNumber);
+
 #ifdef __cplusplus
 }
 #endif

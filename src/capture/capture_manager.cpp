@@ -101,6 +101,7 @@ HRESULT CaptureManager::InitializeEngine(IMFActivate* camera)
     if (FAILED(hr)) return hr;
     hr = factory->CreateInstance(CLSID_MFCaptureEngineClassFactory, IID_IMFCaptureEngine, engine.PutVoid());
     if (FAILED(hr)) return hr;
+    OpenPreviewOptions();
 
     return engine->Initialize(callback.Get(), attributes.Get(), nullptr, camera);
 }

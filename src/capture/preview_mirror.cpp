@@ -1,4 +1,5 @@
 #include "capture_manager.h"
+#include "preview_frames.h"
 #include "preview_options.h"
 
 #include "interface/log.h"
@@ -24,6 +25,12 @@ HRESULT SetPreviewMirror(BOOL mirrored)
     EmitLog(TEXT("LumicapSetPreviewMirror: ") + SignedDecimal(mirrored ? 1 : 0));
     CaptureManager* manager = Module().theManager.get();
     if (!manager || !manager->engine) return MF_E_NOT_INITIALIZED;
+    // In frames mode the library draws the picture, and mirrors it itself.
+    if (manager->previewSink && PreviewFramesActive()) {
+        SetPreviewFramesMirrored(mirrored != FALSE);
+        manager->previewMirrored = mirrored != FALSE;
+        return S_OK;
+    }
     ComPtr<IMFCapturePreviewSink> sink = manager->previewSink;
     HRESULT hr = sink ? S_OK : EnginePreviewSink(manager->engine.Get(), sink);
     if (SUCCEEDED(hr)) hr = sink->SetMirrorState(mirrored);

@@ -12,7 +12,8 @@ HRESULT SetPreviewMirror(BOOL mirrored);
 
 // Applied once a preview configuration has succeeded, before its preview starts.
 HRESULT ApplyPreviewOptions(CaptureManager& manager);
-// The set-up ends: its options and the window's subclass go with it.
+// A set-up has its engine; when it ends its options and the window's subclass go with it.
+void OpenPreviewOptions();
 void DropPreviewOptions(CaptureManager& manager);
 
 }  // namespace lumicap

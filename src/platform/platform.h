@@ -37,5 +37,7 @@ HRESULT MFCreateDXGIDeviceManager(UINT* resetToken, IMFDXGIDeviceManager** devic
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD classContext, REFIID iid, void** object);
 HRESULT MFCreateAsyncResult(IUnknown* object, IMFAsyncCallback* callback, IUnknown* state, IMFAsyncResult** result);
 HRESULT MFInvokeCallback(IMFAsyncResult* result);
+HRESULT MFCreateSample(IMFSample** sample);
+HRESULT MFCreateMemoryBuffer(DWORD maxLength, IMFMediaBuffer** buffer);
 
 }  // namespace lumicap::platform

@@ -119,13 +119,20 @@ bool TakeScreenshot(HWND preview, Screenshot& shot)
 }
 
 // Each bar sampled at its centre on the middle row, clear of the counter along the top and the moving
-// square along the bottom. The display is 24-bit, so the colours come back exact.
+// square along the bottom, and the black bars beside the picture: the host starts the 640x480 format,
+// which keeps its shape in the 16:9 area (480 wide, centred). The display is 24-bit, so the colours
+// come back exact.
 std::vector<std::string> BarMismatches(const Screenshot& shot)
 {
     std::vector<std::string> mismatches;
     const int y = shot.height / 2;
+    const int pictureWidth = shot.height * 4 / 3;
+    const int left = (shot.width - pictureWidth) / 2;
+    for (int x : {left / 2, shot.width - left / 2 - 1}) {
+        if (shot.At(x, y) != 0) mismatches.push_back("no black bar at (" + std::to_string(x) + "," + std::to_string(y) + ")");
+    }
     for (int bar = 0; bar < 8; ++bar) {
-        const int x = (2 * bar + 1) * shot.width / 16;
+        const int x = left + (2 * bar + 1) * pictureWidth / 16;
         const uint32_t seen = shot.At(x, y);
         if (seen != kBarColours[bar]) {
             mismatches.push_back("bar " + std::to_string(bar) + " at (" + std::to_string(x) + "," +

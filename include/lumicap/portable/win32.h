@@ -115,6 +115,7 @@ typedef struct HINSTANCE__* HMODULE;
 #define ERROR_INVALID_WINDOW_HANDLE 1400
 #define ERROR_DEVICE_NOT_CONNECTED 1167
 #define ERROR_NOT_FOUND 1168
+#define ERROR_INSUFFICIENT_BUFFER 122
 
 /* GUIDs. */
 typedef struct _GUID {
@@ -415,13 +416,51 @@ LUMICAP_PORTABLE_API UINT64 LumicapGetFrameCount(HWND hWnd);
 LUMICAP_PORTABLE_API BOOL LumicapGetLatestFrame(HWND hWnd, uint32_t* pixels, size_t capacity, UINT32* width,
                                                 UINT32* height);
 
-/* Draws a frame into the window's client area as a preview sink does: the frame scaled (nearest
- * pixel) into picture, the rest of destination painted black, the rest of the client area left as it
- * was (a new client area shows LUMICAP_WINDOW_BACKGROUND). The frame is also kept as by
- * LumicapPresentFrame. */
+/* GDI, as far as a picture is drawn into a window: a window's device context draws into its client
+ * area, which a new or grown window shows as LUMICAP_WINDOW_BACKGROUND. StretchDIBits takes 32-bit
+ * BI_RGB bitmaps only (top-down or bottom-up), scales to the nearest pixel, mirrors for a negative
+ * destination width or height, and keeps the bitmap as the window's latest frame (as
+ * LumicapPresentFrame). FillRect takes the stock black brush only. */
 #define LUMICAP_WINDOW_BACKGROUND 0xC0C0C0u
-LUMICAP_PORTABLE_API BOOL LumicapDrawFrame(HWND hWnd, const uint32_t* pixels, UINT32 width, UINT32 height,
-                                           const RECT* destination, const RECT* picture);
+typedef struct HDC__* HDC;
+typedef struct HBRUSH__* HBRUSH;
+typedef void* HGDIOBJ;
+typedef struct tagBITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight;
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+} BITMAPINFOHEADER;
+typedef struct tagRGBQUAD {
+    BYTE rgbBlue;
+    BYTE rgbGreen;
+    BYTE rgbRed;
+    BYTE rgbReserved;
+} RGBQUAD;
+typedef struct tagBITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
+} BITMAPINFO;
+#define BI_RGB 0
+#define DIB_RGB_COLORS 0
+#define SRCCOPY 0x00CC0020
+#define COLORONCOLOR 3
+#define BLACK_BRUSH 4
+LUMICAP_PORTABLE_API HDC GetDC(HWND hWnd);
+LUMICAP_PORTABLE_API int ReleaseDC(HWND hWnd, HDC hDC);
+LUMICAP_PORTABLE_API HGDIOBJ GetStockObject(int i);
+LUMICAP_PORTABLE_API int SetStretchBltMode(HDC hdc, int mode);
+LUMICAP_PORTABLE_API int FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr);
+LUMICAP_PORTABLE_API int StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, int xSrc,
+                                       int ySrc, int SrcWidth, int SrcHeight, const void* lpBits,
+                                       const BITMAPINFO* lpbmi, UINT iUsage, DWORD rop);
 /* Copies what the client area shows (0x00RRGGBB, top row first) and reports its size; FALSE for a
  * window that is gone. A buffer below width x height pixels receives nothing. */
 LUMICAP_PORTABLE_API BOOL LumicapGetClientPicture(HWND hWnd, uint32_t* pixels, size_t capacity, UINT32* width,

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 namespace lumicap::virt {
 
@@ -66,7 +67,7 @@ void EngineRenderer::Run(RenderSettings settings)
         const uint64_t frame = frames_.load(std::memory_order_relaxed);
         // A frame the source could not give is neither drawn nor counted.
         if (SUCCEEDED(settings.frames->Deliver({pixels_.data(), format.width, format.height, frame, true}))) {
-            Present(settings, startClient);
+            Present(settings, startClient, frame);
             frames_.store(frame + 1, std::memory_order_release);
         }
         lock.lock();
@@ -76,16 +77,43 @@ void EngineRenderer::Run(RenderSettings settings)
     }
 }
 
-void EngineRenderer::Present(const RenderSettings& settings, const RECT& startClient)
+void EngineRenderer::Present(const RenderSettings& settings, const RECT& startClient, uint64_t frame)
 {
     const PreviewPresentation presentation = settings.presentation ? settings.presentation() : PreviewPresentation{};
     const UINT32 width = settings.format.width;
+    // The host's own frames are as the camera sees them; mirroring is for the picture shown.
+    if (presentation.sampleCallback) {
+        HandOver(settings.format, frame, presentation.sampleCallback.Get());
+        return;
+    }
     if (presentation.mirrored) {
         for (auto row = pixels_.begin(); row != pixels_.end(); row += width) std::reverse(row, row + width);
     }
     if (!settings.window) return;
     PresentFrame(settings.window, pixels_.data(), width, settings.format.height,
                  presentation.hasDestination ? presentation.destination : startClient);
+}
+
+void EngineRenderer::HandOver(const FrameFormat& format, uint64_t frame, IMFCaptureEngineOnSampleCallback* callback)
+{
+    const DWORD length = static_cast<DWORD>(pixels_.size() * sizeof(uint32_t));
+    ComPtr<IMFMediaBuffer> buffer;
+    ComPtr<IMFSample> sample;
+    HRESULT hr = platform::MFCreateMemoryBuffer(length, buffer.Put());
+    BYTE* bytes = nullptr;
+    if (SUCCEEDED(hr)) hr = buffer->Lock(&bytes, nullptr, nullptr);
+    if (FAILED(hr)) return;
+    // 0x00RRGGBB little-endian is RGB32's byte order (B, G, R, unused), top row first.
+    std::memcpy(bytes, pixels_.data(), length);
+    buffer->Unlock();
+    hr = buffer->SetCurrentLength(length);
+    if (SUCCEEDED(hr)) hr = platform::MFCreateSample(sample.Put());
+    if (SUCCEEDED(hr)) hr = sample->AddBuffer(buffer.Get());
+    // Times in 100 ns units from the preview's first frame.
+    const double period = 1e7 * format.rateDenominator / format.rateNumerator;
+    if (SUCCEEDED(hr)) hr = sample->SetSampleTime(std::llround(period * static_cast<double>(frame)));
+    if (SUCCEEDED(hr)) hr = sample->SetSampleDuration(std::llround(period));
+    if (SUCCEEDED(hr)) callback->OnSample(sample.Get());
 }
 
 }  // namespace lumicap::virt

@@ -39,7 +39,9 @@ public:
 
 private:
     void Run(RenderSettings settings);
-    void Present(const RenderSettings& settings, const RECT& startClient);
+    void Present(const RenderSettings& settings, const RECT& startClient, uint64_t frame);
+    // The frame as an RGB32 sample to the host's callback; a frame that cannot be wrapped is dropped.
+    void HandOver(const FrameFormat& format, uint64_t frame, IMFCaptureEngineOnSampleCallback* callback);
 
     std::mutex mutex_;
     std::condition_variable wake_;

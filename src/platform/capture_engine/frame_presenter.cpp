@@ -1,6 +1,6 @@
 #include "frame_presenter.h"
 
-#include <algorithm>
+#include "platform/letterboxed_picture.h"
 
 #ifdef _WIN32
 #include "platform/no_destructor.h"
@@ -14,24 +14,6 @@
 #endif
 
 namespace lumicap::virt {
-
-RECT FitPicture(const RECT& destination, UINT32 width, UINT32 height)
-{
-    const int64_t areaWidth = std::max<int64_t>(0, int64_t{destination.right} - destination.left);
-    const int64_t areaHeight = std::max<int64_t>(0, int64_t{destination.bottom} - destination.top);
-    if (width == 0 || height == 0) return RECT{destination.left, destination.top, destination.left, destination.top};
-    int64_t fitWidth = areaWidth;
-    int64_t fitHeight = areaHeight;
-    // Rounded to the nearest pixel, so a picture of the area's own shape fills it exactly.
-    if (areaWidth * height > areaHeight * width) {
-        fitWidth = (areaHeight * width * 2 + height) / (2 * int64_t{height});
-    } else {
-        fitHeight = (areaWidth * height * 2 + width) / (2 * int64_t{width});
-    }
-    const LONG left = static_cast<LONG>(destination.left + (areaWidth - fitWidth) / 2);
-    const LONG top = static_cast<LONG>(destination.top + (areaHeight - fitHeight) / 2);
-    return RECT{left, top, static_cast<LONG>(left + fitWidth), static_cast<LONG>(top + fitHeight)};
-}
 
 #ifdef _WIN32
 namespace {
@@ -81,44 +63,6 @@ PresentedFrames& Frames()
     return frames.Get();
 }
 
-// The destination minus the picture, painted black whatever the window's own background.
-void PaintBars(HDC dc, const RECT& destination, const RECT& picture)
-{
-    const RECT bars[] = {{destination.left, destination.top, destination.right, picture.top},
-                         {destination.left, picture.bottom, destination.right, destination.bottom},
-                         {destination.left, picture.top, picture.left, picture.bottom},
-                         {picture.right, picture.top, destination.right, picture.bottom}};
-    const HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    for (const RECT& bar : bars) {
-        if (bar.right > bar.left && bar.bottom > bar.top) FillRect(dc, &bar, black);
-    }
-}
-
-bool Draw(HWND hwnd, const RECT& destination, const uint32_t* pixels, UINT32 width, UINT32 height)
-{
-    const RECT picture = FitPicture(destination, width, height);
-    if (picture.right <= picture.left || picture.bottom <= picture.top) return false;
-    HDC dc = GetDC(hwnd);
-    if (!dc) return false;
-
-    // A top-down 32-bit DIB has exactly the 0x00RRGGBB layout of the frame (bytes B, G, R, unused).
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = static_cast<LONG>(width);
-    info.bmiHeader.biHeight = -static_cast<LONG>(height);
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-
-    PaintBars(dc, destination, picture);
-    SetStretchBltMode(dc, COLORONCOLOR);
-    const int lines = StretchDIBits(dc, picture.left, picture.top, picture.right - picture.left,
-                                    picture.bottom - picture.top, 0, 0, static_cast<int>(width),
-                                    static_cast<int>(height), pixels, &info, DIB_RGB_COLORS, SRCCOPY);
-    ReleaseDC(hwnd, dc);
-    return lines > 0;
-}
-
 // Keeps the frame as the window's latest; false when it cannot be kept.
 bool Record(HWND hwnd, const uint32_t* pixels, UINT32 width, UINT32 height)
 {
@@ -143,7 +87,7 @@ bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 he
     // be drawn (minimised, no client area), as a real window is sent it.
     if (!IsWindow(hwnd)) return false;
     const bool kept = Record(hwnd, pixels, width, height);
-    return Draw(hwnd, destination, pixels, width, height) && kept;
+    return DrawLetterboxed(hwnd, pixels, width, height, destination, false) && kept;
 }
 
 UINT64 PresentedFrameCount(HANDLE window)
@@ -168,12 +112,13 @@ bool LatestPresentedFrame(HANDLE window, uint32_t* pixels, size_t capacity, UINT
 
 #else
 
-// Off Windows a window is the portable subset's message window, which keeps its latest frame and
-// its client picture itself.
+// Off Windows a window is the portable subset's message window, which keeps the latest frame drawn
+// into it itself, or given to it when there is no room to draw.
 bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height, const RECT& destination)
 {
-    const RECT picture = FitPicture(destination, width, height);
-    return LumicapDrawFrame(static_cast<HWND>(window), pixels, width, height, &destination, &picture) != FALSE;
+    HWND hwnd = static_cast<HWND>(window);
+    return DrawLetterboxed(hwnd, pixels, width, height, destination, false) ||
+           LumicapPresentFrame(hwnd, pixels, width, height) != FALSE;
 }
 
 UINT64 PresentedFrameCount(HANDLE window) { return LumicapGetFrameCount(static_cast<HWND>(window)); }

@@ -33,7 +33,15 @@ HRESULT PreviewSink::UpdateVideo(const MFVideoNormalizedRect*, const RECT* desti
     return S_OK;
 }
 
-HRESULT PreviewSink::SetSampleCallback(DWORD, IMFCaptureEngineOnSampleCallback*) { return E_NOTIMPL; }
+HRESULT PreviewSink::SetSampleCallback(DWORD sinkStream, IMFCaptureEngineOnSampleCallback* callback)
+{
+    const HRESULT hr = CheckFault(operation::kPreviewSetSampleCallback);
+    if (FAILED(hr)) return hr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (sinkStream >= streams_.size()) return MF_E_INVALIDSTREAMNUMBER;
+    presentation_.sampleCallback = ComPtr<IMFCaptureEngineOnSampleCallback>::Share(callback);
+    return S_OK;
+}
 
 HRESULT PreviewSink::GetMirrorState(BOOL* mirrored)
 {

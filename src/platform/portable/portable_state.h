@@ -78,5 +78,7 @@ MessageWindow* FindWindow(SharedState& state, HWND hWnd);
 // The live window, kept alive past a concurrent DestroyWindow while it is used; null (last error
 // set) when the handle names none. Takes the state mutex itself.
 std::shared_ptr<MessageWindow> LiveWindow(HWND hWnd);
+// Keeps the frame as the window's latest; the window's frame mutex must be held.
+BOOL KeepFrame(MessageWindow& window, const uint32_t* pixels, UINT32 width, UINT32 height);
 
 }  // namespace lumicap::portable::detail

@@ -1,10 +1,12 @@
-// What a message window shows: the latest frame presented to it and how many it received.
+// What a message window shows: the latest frame presented to it, how many it received, and its
+// client area.
 #include "platform/portable/portable_state.h"
 
 #include "platform/no_throw.h"
 
 #include <algorithm>
 
+using lumicap::portable::detail::KeepFrame;
 using lumicap::portable::detail::LiveWindow;
 using lumicap::portable::detail::MessageWindow;
 
@@ -16,8 +18,11 @@ BOOL Fail(DWORD error)
     return FALSE;
 }
 
-// Keeps the frame as the window's latest; the frame mutex must be held.
-BOOL Keep(MessageWindow& window, const uint32_t* pixels, UINT32 width, UINT32 height)
+}  // namespace
+
+namespace lumicap::portable::detail {
+
+BOOL KeepFrame(MessageWindow& window, const uint32_t* pixels, UINT32 width, UINT32 height)
 {
     const size_t count = static_cast<size_t>(width) * height;
     if (count > window.pixels.max_size()) return Fail(ERROR_NOT_ENOUGH_MEMORY);
@@ -28,36 +33,7 @@ BOOL Keep(MessageWindow& window, const uint32_t* pixels, UINT32 width, UINT32 he
     return TRUE;
 }
 
-// The part of r inside the client area.
-RECT Clip(const RECT& r, const MessageWindow& window)
-{
-    return RECT{std::max<LONG>(r.left, 0), std::max<LONG>(r.top, 0),
-                std::min<LONG>(r.right, static_cast<LONG>(window.clientWidth)),
-                std::min<LONG>(r.bottom, static_cast<LONG>(window.clientHeight))};
-}
-
-// Paints the destination black and the frame, scaled to the nearest pixel, into the picture; the
-// frame mutex must be held.
-void Compose(MessageWindow& window, const uint32_t* pixels, UINT32 width, UINT32 height, const RECT& destination,
-             const RECT& picture)
-{
-    const RECT area = Clip(destination, window);
-    const LONG pictureWidth = picture.right - picture.left;
-    const LONG pictureHeight = picture.bottom - picture.top;
-    for (LONG y = area.top; y < area.bottom; ++y) {
-        uint32_t* row = window.client.data() + static_cast<size_t>(y) * window.clientWidth;
-        const bool inRows = y >= picture.top && y < picture.bottom;
-        const uint32_t* from =
-            inRows ? pixels + static_cast<size_t>((y - picture.top) * static_cast<int64_t>(height) / pictureHeight) * width
-                   : nullptr;
-        for (LONG x = area.left; x < area.right; ++x) {
-            const bool inside = from && x >= picture.left && x < picture.right;
-            row[x] = inside ? from[(x - picture.left) * static_cast<int64_t>(width) / pictureWidth] : 0;
-        }
-    }
-}
-
-}  // namespace
+}  // namespace lumicap::portable::detail
 
 BOOL LumicapPresentFrame(HWND hWnd, const uint32_t* pixels, UINT32 width, UINT32 height)
 {
@@ -65,21 +41,7 @@ BOOL LumicapPresentFrame(HWND hWnd, const uint32_t* pixels, UINT32 width, UINT32
     auto window = LiveWindow(hWnd);
     if (!window) return FALSE;
     std::lock_guard<std::mutex> lock(window->frameMutex);
-    return Keep(*window, pixels, width, height);
-}
-
-BOOL LumicapDrawFrame(HWND hWnd, const uint32_t* pixels, UINT32 width, UINT32 height, const RECT* destination,
-                      const RECT* picture)
-{
-    if (!pixels || width == 0 || height == 0 || !destination || !picture) return Fail(ERROR_INVALID_PARAMETER);
-    auto window = LiveWindow(hWnd);
-    if (!window) return FALSE;
-    std::lock_guard<std::mutex> lock(window->frameMutex);
-    if (!Keep(*window, pixels, width, height)) return FALSE;
-    if (picture->right > picture->left && picture->bottom > picture->top) {
-        Compose(*window, pixels, width, height, *destination, *picture);
-    }
-    return TRUE;
+    return KeepFrame(*window, pixels, width, height);
 }
 
 BOOL LumicapGetClientPicture(HWND hWnd, uint32_t* pixels, size_t capacity, UINT32* width, UINT32* height)

@@ -47,4 +47,14 @@ HRESULT MFInvokeCallback(IMFAsyncResult* result)
     return ::MFInvokeCallback(result);
 }
 
+HRESULT MFCreateSample(IMFSample** sample)
+{
+    return ::MFCreateSample(sample);
+}
+
+HRESULT MFCreateMemoryBuffer(DWORD maxLength, IMFMediaBuffer** buffer)
+{
+    return ::MFCreateMemoryBuffer(maxLength, buffer);
+}
+
 }  // namespace lumicap::platform

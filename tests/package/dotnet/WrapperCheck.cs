@@ -44,6 +44,8 @@ static class WrapperCheck
         { "FreePhotoMemory", "Void()" },
         { "OnCaptureEvent", "Void(UInt32,IntPtr)" },
         { "LumicapSetPreviewMirror", "Int32(Boolean:Bool)" },
+        { "LumicapSetPreviewFrames", "Int32(Boolean:Bool)" },
+        { "LumicapGetPreviewFrame", "Int32(UInt32&,UInt32&,Byte[],UInt64,UInt64&)" },
     };
 
     static string Describe(MethodInfo method)
@@ -180,8 +182,18 @@ static class WrapperCheck
         Lumicap.CreateInstance(window);
         result = Lumicap.InitializeCamera("Lumicap Virtual Camera");
         Check(result == 0 && PumpUntil(() => Count(Lumicap.WM_CAMERA_READY) > 0), "the virtual camera initialises (0x" + result.ToString("X8") + ")");
+        Check(Lumicap.SetPreviewFrames(true) == 0, "SetPreviewFrames(true) before the preview");
         result = Lumicap.StartPreview(0, window);
         Check(result == 0, "StartPreview of format 0 (0x" + result.ToString("X8") + ")");
+        int width = 0, height = 0;
+        ulong number = 0;
+        byte[] frame = null;
+        PumpUntil(() => (frame = Lumicap.GetPreviewFrame(out width, out height, out number)) != null);
+        // The first bar is white: blue, green and red all full.
+        bool white = frame != null && frame.Length == 640 * 480 * 4 && frame[(200 * 640 + 40) * 4] == 0xFF &&
+            frame[(200 * 640 + 40) * 4 + 1] == 0xFF && frame[(200 * 640 + 40) * 4 + 2] == 0xFF;
+        Check(white && width == 640 && height == 480 && number > 0,
+            "GetPreviewFrame gives the 640x480 frame with its white first bar (" + width + "x" + height + ", number " + number + ")");
 
         // One request only: asking again once the photo's event is passed on would start a new photo,
         // and TakeLastPhoto would then read that one's stream, still empty.
