@@ -448,7 +448,7 @@ int Run(const Options& options, HWND window)
     start = Clock::now();
     const unsigned eventsBefore = loop.Count(WM_CAMERA_EVENT);
     const bool framesMode = !options.snapshot.empty();
-    LumicapSetPreviewFrames(framesMode ? TRUE : FALSE);
+    if (framesMode) LumicapSetPreviewFrames(TRUE);
     const HRESULT started = StartPreview(format, window);
     if (FAILED(started)) return Failed(LUMICAP_ERROR_PREVIEW, started);
     // Off Windows the window counts the frames it was shown; on Windows the engine's start event stands in.
