@@ -511,8 +511,8 @@ void CheckFramesMode(HWND window, const std::string& what)
 {
     HRESULT hr = host.lib.setPreviewFrames(TRUE);
     Check(hr == S_OK, what + ": LumicapSetPreviewFrames(TRUE) (" + Hex(hr) + ")");
-    const UINT64 sinkFrames = host.lib.getFrameCount(host.previewWindow);
     if (!OpenCamera(kFront)) return;
+    const UINT64 sinkFrames = host.lib.getFrameCount(host.previewWindow);
     hr = host.lib.startPreview(0, window);
     if (!Check(hr == S_OK && PumpOneEvent(), what + ": the preview starts (" + Hex(hr) + ")")) return;
     UINT32 width = 0;
@@ -529,11 +529,11 @@ void CheckFramesMode(HWND window, const std::string& what)
           what + ": the frame is 640x480 with the colour bars (" + std::to_string(width) + "x" +
               std::to_string(height) + ")" + detail);
     UINT64 later = first;
-    Check(PumpUntil([&] {
-              host.lib.getPreviewFrame(&width, &height, nullptr, 0, &later);
-              return later > first;
-          }),
-          what + ": the frame number grows (" + std::to_string(first) + ", then " + std::to_string(later) + ")");
+    const bool grew = PumpUntil([&] {
+        host.lib.getPreviewFrame(&width, &height, nullptr, 0, &later);
+        return later > first;
+    });
+    Check(grew, what + ": the frame number grows (" + std::to_string(first) + ", then " + std::to_string(later) + ")");
     if (window) {
         Check(ScreenShowsPicture(40, 240, false, detail), what + ": the library draws the frames, pillarboxed" + detail);
     }
