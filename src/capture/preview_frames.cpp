@@ -60,7 +60,10 @@ public:
         const size_t count = static_cast<size_t>(width_) * height_;
         if (configuration != configuration_ || !active_ || length < count * 4) return false;
         if (FAILED(ResizeNoThrow(pixels_, count))) return false;
-        std::memcpy(pixels_.data(), bytes, count * 4);
+        // 0x00RRGGBB: the unused byte is cleared here, on the engine's thread, whatever the sink left
+        // there, so a host's copy is a plain one.
+        const auto* from = reinterpret_cast<const uint32_t*>(bytes);
+        std::transform(from, from + count, pixels_.begin(), [](uint32_t p) { return p & 0xFFFFFFu; });
         ++number_;
         *window = window_;
         *mirrored = mirrored_;
@@ -77,8 +80,7 @@ public:
         *number = number_;
         if (!has) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
         if (!pixels || capacity < pixels_.size()) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-        // 0x00RRGGBB: the unused byte is cleared, whatever the sink left there.
-        std::transform(pixels_.begin(), pixels_.end(), pixels, [](uint32_t p) { return p & 0xFFFFFFu; });
+        std::memcpy(pixels, pixels_.data(), pixels_.size() * sizeof(uint32_t));
         return S_OK;
     }
 
