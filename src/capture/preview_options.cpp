@@ -21,6 +21,8 @@ HRESULT ApplyPreviewOptions(CaptureManager& manager)
         // camera sees them.
         if (manager.previewMirrored) sink->SetMirrorState(FALSE);
         SetPreviewFramesMirrored(manager.previewMirrored);
+        // The sink draws nothing now: the library follows the window itself, frame by frame.
+        StopFollowingPreviewWindow();
         return S_OK;
     }
     // The sink accepted the state when the host asked; a configuration may have reset it since.

@@ -229,6 +229,16 @@ TEST_F(PreviewFrames, NewestFrameHasTheBarsAtTheFormatsSizeWithGrowingNumbers)
     }
 }
 
+TEST_F(PreviewFrames, RefusedSampleCallbackFailsTheStartAndTheNextStartConfiguresAfresh)
+{
+    ASSERT_EQ(LumicapSetPreviewFrames(TRUE), S_OK);
+    OpenCamera();
+    virt::FailOperation(virt::operation::kPreviewSetSampleCallback, E_ACCESSDENIED, 1);
+    EXPECT_EQ(::StartPreview(0, window_), E_ACCESSDENIED);
+    ASSERT_EQ(::StartPreview(0, window_), S_OK);
+    EXPECT_TRUE(PumpUntilFrameAfter(0));
+}
+
 TEST_F(PreviewFrames, NullWindowGivesFramesOnlyToAnyThread)
 {
     StartFrames(nullptr);
