@@ -196,7 +196,7 @@ test_real_road() {
         "$root/build/$real/src/lumicap.dll" "$road/"
     write_class_registration "$road/mf.dll" "$road/stand-in.reg"
     loader=$(wine_loader "$arch")
-    if loader_starts "$loader"; then
+    if wine_loader_starts "$loader"; then
         WINEDLLOVERRIDES="mf=n,b" LUMICAP_WINE_REGISTRY="$road/stand-in.reg" \
             run_host_test "$real: lumicap_virtual_road_test.exe on the real lumicap.dll and the stand-in mf.dll" \
             "$loader" "$road/lumicap_virtual_road_test.exe" "$road/wineprefix" lumicap.dll mf.dll
