@@ -28,14 +28,15 @@ const Bench kBenches[] = {
     {"photo", lumicap::bench::RunVirtualPhotoBench},
     {"preview", lumicap::bench::RunPreviewRateBench},
     {"camera-start", lumicap::bench::RunCameraStartBench},
+    {"preview-frame", lumicap::bench::RunPreviewFrameBench},
 };
 
 int Usage()
 {
     std::fputs("usage: lumicap_bench [--short] [--only NAME]\n"
                "  --short      every row briefly (rough numbers)\n"
-               "  --only NAME  one benchmark: photo-copy, stream-write, engine-event, photo, preview or\n"
-               "               camera-start\n",
+               "  --only NAME  one benchmark: photo-copy, stream-write, engine-event, photo, preview,\n"
+               "               camera-start or preview-frame\n",
                stderr);
     return 2;
 }

@@ -15,5 +15,6 @@ void RunEngineEventBench(const RunLength& length, BenchHost& host, ResultTable& 
 void RunVirtualPhotoBench(const RunLength& length, BenchHost& host, ResultTable& table);
 void RunPreviewRateBench(const RunLength& length, BenchHost& host, ResultTable& table);
 void RunCameraStartBench(const RunLength& length, BenchHost& host, ResultTable& table);
+void RunPreviewFrameBench(const RunLength& length, BenchHost& host, ResultTable& table);
 
 }  // namespace lumicap::bench

@@ -49,6 +49,11 @@ check "five distinct photos" test "$(md5sum shot-*.jpg | cut -d' ' -f1 | sort -u
 "$demo" --camera "Lumicap Virtual Rear Camera" --format 1 --out rear.jpg > rear.txt
 check "rear camera photo is 2592x1944" test "$(jpeg_size rear.jpg)" = "2592x1944"
 
+# The newest frame as a host reads it (frames mode): a PNG of the format's size.
+png_size() { python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); print("%dx%d" % struct.unpack(">II", d[16:24]) if d[:8]==b"\x89PNG\r\n\x1a\n" else "")' "$1"; }
+"$demo" --format 0 --snapshot frame.png > snapshot.txt
+check "--snapshot writes the 640x480 frame as PNG" test "$(png_size frame.png)" = "640x480"
+
 expect_failure() {
     local what="$1"
     shift

@@ -14,6 +14,7 @@ if [[ ${#missing[@]} -gt 0 ]]; then
     apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-cmake --preset linux -S "$root" >/dev/null
-cmake --build --preset linux --target lumicap-demo >/dev/null
+# The presets are read from the working folder: build in the repository, but run the demo where it was
+# started, so the photo lands there.
+(cd "$root" && cmake --preset linux >/dev/null && cmake --build --preset linux --target lumicap-demo >/dev/null)
 "$root/build/linux/examples/lumicap-demo" "$@"

@@ -6,9 +6,10 @@
 # shellcheck disable=SC2034 # read by the scripts that source this file
 expected_exports="CreateInstance FreePhotoMemory GetCameraList GetLastPhoto GetMediaTypeList InitializeCamera
 OnCaptureEvent SetLogCallback StartPreview StopPreview TakePhotoAsync"
-# Beyond the eleven, in both DLLs: cameras by symbolic link, and camera controls.
+# Beyond the eleven, in both DLLs: cameras by symbolic link, camera controls, the preview's.
 expected_exports="$expected_exports LumicapGetCameras LumicapInitializeCameraByLink LumicapGetCurrentCamera
-LumicapGetControlRange LumicapGetControl LumicapSetControl"
+LumicapGetControlRange LumicapGetControl LumicapSetControl LumicapSetPreviewMirror LumicapSetPreviewFrames
+LumicapGetPreviewFrame"
 # The control functions of include/lumicap/lumicap_virtual.h, exported by the virtual DLL only.
 # shellcheck disable=SC2034
 virtual_exports="LumicapVirtualReset LumicapVirtualSetCameras LumicapVirtualAddCamera LumicapVirtualRemoveCamera

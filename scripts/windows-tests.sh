@@ -24,7 +24,7 @@ source "$root/scripts/windows-common.sh"
 # would have to ship beside it. The real DLL loads Media Foundation and Direct3D 11 itself, from
 # System32, so it loads on Windows N too: importing mf, mfplat or d3d11 fails this check. The virtual
 # DLL draws with GDI and encodes with WIC, and needs no Media Foundation or Direct3D at all.
-allowed_imports='^(kernel32|user32|ole32|oleaut32|shlwapi|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
+allowed_imports='^(kernel32|user32|gdi32|ole32|oleaut32|shlwapi|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
 allowed_virtual_imports='^(kernel32|user32|gdi32|ole32|oleaut32|shlwapi|windowscodecs|msvcrt|ucrtbase)\.dll$|^api-ms-win-crt-[a-z0-9-]+\.dll$'
 # The stand-in mf.dll: the one mf.dll function lumicap.dll imports, the COM entry points of the
 # capture engine's class, and the control functions. It imports what the virtual DLL may.

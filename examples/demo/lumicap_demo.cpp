@@ -158,7 +158,7 @@ void PrintUsage()
         "  --out PATH           where to write them; %d in PATH is replaced by the photo's number\n"
         "                       (default lumicap-photo.jpg, numbered when N > 1)\n"
         "  --preview-seconds S  let the preview run S seconds before the photos (default 0)\n"
-        "  --snapshot PATH      save the last preview frame as PNG (virtual camera, Linux)\n"
+        "  --snapshot PATH      preview in frames mode and save the newest frame as PNG\n"
         "  --timeout S          how long to wait for each camera event (default 10)\n"
 #ifdef LUMICAP_DEMO_VIRTUAL
         "  --simulate FAILURE   make the virtual camera fail as real ones do: busy, denied, unplugged,\n"
@@ -361,21 +361,29 @@ uint64_t FramesShown(HWND window)
 #endif
 }
 
-bool SaveSnapshot(HWND window, const std::string& path)
+// The frames the preview delivered so far: in frames mode (--snapshot) the number of the newest frame
+// the library holds for the host, otherwise what the window was shown.
+uint64_t FramesSeen(HWND window, bool framesMode)
 {
-#ifdef _WIN32
-    (void)window;
-    (void)path;
-    std::fprintf(stderr, "warning: --snapshot is only available with the virtual camera on Linux\n");
-    return true;
-#else
+    if (!framesMode) return FramesShown(window);
     UINT32 width = 0;
     UINT32 height = 0;
-    if (!LumicapGetLatestFrame(window, nullptr, 0, &width, &height)) return false;
+    UINT64 number = 0;
+    LumicapGetPreviewFrame(&width, &height, nullptr, 0, &number);
+    return number;
+}
+
+// The newest preview frame, as a host reads it, written as PNG.
+bool SaveSnapshot(const std::string& path)
+{
+    UINT32 width = 0;
+    UINT32 height = 0;
+    UINT64 number = 0;
+    HRESULT hr = LumicapGetPreviewFrame(&width, &height, nullptr, 0, &number);
+    if (hr != HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)) return false;
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    if (!LumicapGetLatestFrame(window, pixels.data(), pixels.size(), &width, &height)) return false;
-    return demo::WritePng(path, pixels.data(), width, height);
-#endif
+    hr = LumicapGetPreviewFrame(&width, &height, pixels.data(), pixels.size(), &number);
+    return SUCCEEDED(hr) && demo::WritePng(path, pixels.data(), width, height);
 }
 
 bool WriteFile(const std::string& path, const BYTE* data, INT32 size)
@@ -483,29 +491,31 @@ int Run(const Options& options, HWND window)
 
     start = Clock::now();
     const unsigned eventsBefore = loop.Count(WM_CAMERA_EVENT);
+    const bool framesMode = !options.snapshot.empty();
+    if (framesMode) LumicapSetPreviewFrames(TRUE);
     const HRESULT started = StartPreview(format, window);
     if (FAILED(started)) return Failed(LUMICAP_ERROR_PREVIEW, started);
     // Off Windows the window counts the frames it was shown; on Windows the engine's start event stands in.
     const int firstFrame = wait(
         [&] {
 #ifdef _WIN32
-            return loop.Count(WM_CAMERA_EVENT) > eventsBefore;
+            if (!framesMode) return loop.Count(WM_CAMERA_EVENT) > eventsBefore;
 #else
             (void)eventsBefore;
-            return FramesShown(window) > 0;
 #endif
+            return FramesSeen(window, framesMode) > 0;
         },
         "the preview to start");
     if (firstFrame) return firstFrame;
     std::printf("Preview of format %d (%s) started; first frame after %.1f ms\n", format, formats[format].c_str(),
                 MillisecondsSince(start));
     if (options.previewSeconds > 0) {
-        const uint64_t framesBefore = FramesShown(window);
+        const uint64_t framesBefore = FramesSeen(window, framesMode);
         loop.RunFor(options.previewSeconds);
         std::printf("Preview ran %.1f s", options.previewSeconds);
-        if (FramesShown(window)) {
+        if (const uint64_t framesAfter = FramesSeen(window, framesMode)) {
             std::printf(", %.1f frames a second",
-                        static_cast<double>(FramesShown(window) - framesBefore) / options.previewSeconds);
+                        static_cast<double>(framesAfter - framesBefore) / options.previewSeconds);
         }
         std::printf("\n");
     }
@@ -548,7 +558,7 @@ int Run(const Options& options, HWND window)
     }
 
     if (!options.snapshot.empty()) {
-        if (!SaveSnapshot(window, options.snapshot)) {
+        if (!SaveSnapshot(options.snapshot)) {
             std::fprintf(stderr, "error: no preview frame to save to %s\n", options.snapshot.c_str());
             return kExitFailure;
         }

@@ -1,5 +1,6 @@
 // A console sketch of a C# host: lists the cameras, opens the first, previews its first format in a
-// plain window, takes one photo, writes it to lumicap-photo.jpg and quits. No WinForms: a
+// plain window (in frames mode, with a timer reading the newest frame on a pool thread, as a barcode
+// scanner would), takes one photo, writes it to lumicap-photo.jpg and quits. No WinForms: a
 // message-only window receives the camera messages and a GetMessage loop runs on the [STAThread]
 // main thread, the thread every Lumicap call is made on.
 //
@@ -10,6 +11,7 @@
 using System;
 using System.IO;
 using System.Runtime.InteropServices;
+using System.Threading;
 using LumicapInterop;
 
 static class Example
@@ -82,6 +84,11 @@ static class Example
     static readonly WindowProcedure procedure = HandleMessage;
     static IntPtr previewWindow;
     static bool photoDone;
+    static Timer frameTimer;
+    static readonly object frameLock = new object();
+    static ulong lastFrame;
+    static ulong framesRead;
+    static ulong framesMissed;
     static int exitCode = 1;
 
     [STAThread]
@@ -170,7 +177,10 @@ static class Example
             return;
         }
         for (int i = 0; i < formats.Length; i++) Console.WriteLine("Format {0}: {1}", i, formats[i]);
+        // Frames mode: the library draws the preview itself and keeps the newest frame for the timer.
+        Lumicap.SetPreviewFrames(true);
         int result = Lumicap.StartPreview(0, previewWindow);
+        if (result >= 0) frameTimer = new Timer(ReadFrame, null, 0, 100);
         if (result < 0)
         {
             Fail(string.Format("StartPreview failed with 0x{0:X8}", result));
@@ -185,6 +195,8 @@ static class Example
     {
         if (photoDone)
         {
+            if (frameTimer != null) frameTimer.Dispose();
+            lock (frameLock) Console.WriteLine("Frames read: {0} (the newest, number {1}); {2} went by unread", framesRead, lastFrame, framesMissed);
             Lumicap.StopPreview();
             DestroyWindow(window);
         }
@@ -192,6 +204,22 @@ static class Example
         {
             Lumicap.TakePhotoAsync();
         }
+    }
+
+    // On a pool thread: any thread may ask, and the call never waits for the camera.
+    static void ReadFrame(object state)
+    {
+        int width, height;
+        ulong number;
+        byte[] frame = Lumicap.GetPreviewFrame(out width, out height, out number);
+        lock (frameLock)
+        {
+            if (frame == null || number == lastFrame) return;
+            if (lastFrame != 0) framesMissed += number - lastFrame - 1;
+            lastFrame = number;
+            framesRead++;
+        }
+        // frame: width * height * 4 bytes, blue, green, red, unused, top row first; scan it here.
     }
 
     static void SavePhoto()

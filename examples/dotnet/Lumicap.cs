@@ -264,6 +264,45 @@ namespace LumicapInterop
                 FreePhotoMemory();
             }
         }
+
+        // ---- Beyond the eleven: the preview ----
+
+        // Mirrors the preview left to right (photos never are); kept for the camera's later previews.
+        [DllImport(Library, CallingConvention = CallingConvention.StdCall, EntryPoint = "LumicapSetPreviewMirror")]
+        public static extern int SetPreviewMirror([MarshalAs(UnmanagedType.Bool)] bool mirrored);
+
+        // Frames mode for the next preview of a camera (call before StartPreview): the library keeps
+        // the newest frame for GetPreviewFrame and draws the picture itself (null window: frames only).
+        [DllImport(Library, CallingConvention = CallingConvention.StdCall, EntryPoint = "LumicapSetPreviewFrames")]
+        public static extern int SetPreviewFrames([MarshalAs(UnmanagedType.Bool)] bool enabled);
+
+        [DllImport(Library, CallingConvention = CallingConvention.StdCall, EntryPoint = "LumicapGetPreviewFrame")]
+        static extern int NativeGetPreviewFrame(out uint width, out uint height, [Out] byte[] pixels, ulong capacity,
+            out ulong frameNumber);
+
+        public const int ERROR_NOT_FOUND_HRESULT = unchecked((int)0x80070490);
+        public const int ERROR_INSUFFICIENT_BUFFER_HRESULT = unchecked((int)0x8007007A);
+
+        // The newest preview frame as 4 bytes a pixel (blue, green, red, unused), top row first: the
+        // layout of a Bitmap in PixelFormat.Format32bppRgb with a stride of width * 4. Null when no
+        // frame has arrived yet (or without a camera); frameNumber grows by one per camera frame. Any
+        // thread may ask; it never waits for the camera.
+        public static byte[] GetPreviewFrame(out int width, out int height, out ulong frameNumber)
+        {
+            for (;;)
+            {
+                uint w, h;
+                int result = NativeGetPreviewFrame(out w, out h, null, 0, out frameNumber);
+                width = (int)w;
+                height = (int)h;
+                if (result != ERROR_INSUFFICIENT_BUFFER_HRESULT) return null;
+                byte[] pixels = new byte[(long)w * h * 4];
+                result = NativeGetPreviewFrame(out w, out h, pixels, (ulong)w * h, out frameNumber);
+                // A new configuration between the two calls may change the size: ask again.
+                if (result == ERROR_INSUFFICIENT_BUFFER_HRESULT) continue;
+                return result == 0 ? pixels : null;
+            }
+        }
     }
 
     // Media Foundation, started as a host that must also run where it is missing (Windows N and KN

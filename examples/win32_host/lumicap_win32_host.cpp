@@ -15,8 +15,9 @@
 //                                       selected index is handed to StartPreview. The library applies
 //                                       it on the first start after opening a camera only, so the
 //                                       list is disabled from then until a camera is opened again.
-//   102  IDC_PREVIEW child window       class "LumicapPreview", 640x360 client area, given to
-//                                       StartPreview as the preview window.
+//   102  IDC_PREVIEW child window       class "LumicapPreview", 640x360 client area at first, given to
+//                                       StartPreview as the preview window; it grows and shrinks with
+//                                       the main window, and the library keeps the picture filling it.
 //   103  IDC_START button "Start"       StartPreview; enabled while a camera is open and not previewing
 //   104  IDC_STOP button "Stop"         StopPreview; enabled while previewing
 //   105  IDC_PHOTO button "Take photo"  TakePhotoAsync; enabled while previewing and no photo pending
@@ -30,6 +31,12 @@
 //                                       window grows to show the rows when a camera is ready. Ids:
 //                                       200 + control for its slider (brightness 200, focus 306),
 //                                       400 + control for its Auto box.
+//   107  IDC_MIRROR check box "Mirror"  LumicapSetPreviewMirror with its state; enabled while a camera
+//                                       is open (the library keeps it for that camera's previews)
+//   108  IDC_FRAMES check box "Frames"  LumicapSetPreviewFrames with its state, for the next camera
+//                                       opened; in frames mode the library draws the preview itself
+//   109  IDC_FRAME_COUNT static         "frames: N", the number of the newest frame the host can read
+//                                       with LumicapGetPreviewFrame (read on a timer, 5 a second)
 //
 // Photos are saved as JPEG files named lumicap-YYYYMMDD-HHMMSS-mmm.jpg (local time) in the current
 // directory. The window is also the library's event window: its procedure passes every
@@ -57,6 +64,10 @@ constexpr int IDC_START = 103;
 constexpr int IDC_STOP = 104;
 constexpr int IDC_PHOTO = 105;
 constexpr int IDC_STATUS = 106;
+constexpr int IDC_MIRROR = 107;
+constexpr int IDC_FRAMES = 108;
+constexpr int IDC_FRAME_COUNT = 109;
+constexpr UINT_PTR kFrameTimer = 1;
 
 constexpr wchar_t kWindowClass[] = L"LumicapWin32Host";
 constexpr wchar_t kPreviewClass[] = L"LumicapPreview";
@@ -84,6 +95,9 @@ struct Host {
     HWND stop = nullptr;
     HWND photo = nullptr;
     HWND status = nullptr;
+    HWND mirror = nullptr;
+    HWND frames = nullptr;
+    HWND frameCount = nullptr;
     Stage stage = Stage::NoCamera;
     std::wstring camera;        // the camera opened last
     std::wstring link;          // its symbolic link
@@ -135,6 +149,7 @@ void UpdateControls()
     EnableWindow(host.stop, previewing);
     EnableWindow(host.photo, previewing && !host.photoPending);
     EnableWindow(host.formats, host.stage == Stage::Ready);
+    EnableWindow(host.mirror, host.stage == Stage::Ready || previewing || host.stage == Stage::Stopped);
 }
 
 void WINAPI ForwardLogLine(LPCWSTR text) noexcept
@@ -234,6 +249,9 @@ void OpenSelectedCamera()
     host.photoNoticed = false;
     // Like InitializeCamera, it tears an earlier set-up down, its preview included.
     const HRESULT hr = LumicapInitializeCameraByLink(host.link.c_str());
+    // InitializeCamera tears an earlier set-up down, its preview and its mirroring included.
+    SendMessageW(host.mirror, BM_SETCHECK, BST_UNCHECKED, 0);
+    const HRESULT hr = InitializeCamera(host.camera.c_str());
     host.stage = SUCCEEDED(hr) ? Stage::Opening : Stage::NoCamera;
     Note(SUCCEEDED(hr) ? L"Opening " + host.camera + L"..." : Words(LUMICAP_ERROR_INITIALIZE, hr));
     UpdateControls();
@@ -402,7 +420,7 @@ void CreateControls()
                               kListWidth, 200, IDC_CAMERAS);
     AddControl(L"STATIC", L"Formats", SS_LEFT, left, kMargin + 56, kListWidth, 18, -1);
     host.formats = AddControl(L"LISTBOX", L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER | WS_TABSTOP,
-                              left, kMargin + 76, kListWidth, kPreviewHeight - 76, IDC_FORMATS);
+                              left, kMargin + 76, kListWidth, kPreviewHeight - 76 - 40, IDC_FORMATS);
     host.preview = CreateWindowExW(0, kPreviewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, right, kMargin,
                                    kPreviewWidth, kPreviewHeight, host.window,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PREVIEW)),
@@ -418,6 +436,51 @@ void CreateControls()
                              kListWidth + kMargin + kPreviewWidth, kStatusHeight, IDC_STATUS);
     host.settings = std::make_unique<SettingsPanel>(host.window, left,
                                                     buttonsTop + kButtonHeight + kStatusHeight + 2 * kMargin);
+    host.mirror = AddControl(L"BUTTON", L"Mirror", BS_AUTOCHECKBOX | WS_TABSTOP, right + 3 * (kButtonWidth + kMargin),
+                             buttonsTop, kButtonWidth, kButtonHeight, IDC_MIRROR);
+    host.frames = AddControl(L"BUTTON", L"Frames", BS_AUTOCHECKBOX | WS_TABSTOP, left, kMargin + kPreviewHeight - 36,
+                             kButtonWidth, kButtonHeight, IDC_FRAMES);
+    host.frameCount = AddControl(L"STATIC", L"", SS_LEFT | SS_NOPREFIX, left + kButtonWidth + kMargin,
+                                 kMargin + kPreviewHeight - 30, kListWidth - kButtonWidth - kMargin, 18, IDC_FRAME_COUNT);
+}
+
+// The number of the newest frame the host could read, as a host scanning frames on a timer sees it.
+void ShowFrameCount()
+{
+    UINT32 width = 0;
+    UINT32 height = 0;
+    UINT64 number = 0;
+    const HRESULT hr = LumicapGetPreviewFrame(&width, &height, nullptr, 0, &number);
+    const bool frames = hr == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    SetWindowTextW(host.frameCount, frames ? (L"frames: " + std::to_wstring(number)).c_str() : L"");
+}
+
+// The preview takes whatever room the list leaves; the buttons and the status stay below it.
+void LayOut(int width, int height)
+{
+    if (!host.preview) return;
+    const int left = kMargin;
+    const int right = kMargin * 2 + kListWidth;
+    const int previewWidth = width - right - kMargin;
+    const int previewHeight = height - kMargin * 4 - kButtonHeight - kStatusHeight;
+    if (previewWidth <= 0 || previewHeight <= 0) return;
+    MoveWindow(host.preview, right, kMargin, previewWidth, previewHeight, TRUE);
+    const int buttonsTop = kMargin * 2 + previewHeight;
+    HWND buttons[] = {host.start, host.stop, host.photo, host.mirror};
+    for (int i = 0; i < 4; ++i) {
+        MoveWindow(buttons[i], right + i * (kButtonWidth + kMargin), buttonsTop, kButtonWidth, kButtonHeight, TRUE);
+    }
+    MoveWindow(host.status, left, buttonsTop + kButtonHeight + kMargin, width - 2 * kMargin, kStatusHeight, TRUE);
+}
+
+void SetMirror()
+{
+    const bool mirrored = SendMessageW(host.mirror, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    const HRESULT hr = LumicapSetPreviewMirror(mirrored ? TRUE : FALSE);
+    if (FAILED(hr)) {
+        SendMessageW(host.mirror, BM_SETCHECK, mirrored ? BST_UNCHECKED : BST_CHECKED, 0);
+        Note(Words(LUMICAP_ERROR_PREVIEW, hr));
+    }
 }
 
 void OnCommand(int id, int code, HWND control)
@@ -428,6 +491,8 @@ void OnCommand(int id, int code, HWND control)
     if (id == IDC_START) Start();
     if (id == IDC_STOP) Stop();
     if (id == IDC_PHOTO) TakePhoto();
+    if (id == IDC_MIRROR) SetMirror();
+    if (id == IDC_FRAMES) LumicapSetPreviewFrames(SendMessageW(host.frames, BM_GETCHECK, 0, 0) == BST_CHECKED);
 }
 
 LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -461,6 +526,12 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_HSCROLL:
         if (lParam) host.settings->OnScroll(reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_SIZE:
+        LayOut(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_TIMER:
+        ShowFrameCount();
         return 0;
     case WM_DESTROY:
         if (host.stage == Stage::Previewing) StopPreview();
@@ -504,7 +575,7 @@ bool RegisterClasses(HINSTANCE instance)
 
 HWND CreateMainWindow(HINSTANCE instance)
 {
-    constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     RECT frame{0, 0, kMargin * 3 + kListWidth + kPreviewWidth,
                kMargin * 4 + kPreviewHeight + kButtonHeight + kStatusHeight};
     AdjustWindowRect(&frame, style, FALSE);
@@ -533,6 +604,7 @@ int Run(HINSTANCE instance, int show)
 
     SetLogCallback(ForwardLogLine);
     CreateInstance(host.window);
+    SetTimer(host.window, kFrameTimer, 200, nullptr);
     FillCameras();
     if (SendMessageW(host.cameras, CB_GETCOUNT, 0, 0) > 0) {
         SendMessageW(host.cameras, CB_SETCURSEL, 0, 0);

@@ -177,6 +177,32 @@ LUMICAP_API HRESULT WINAPI LumicapGetControl(INT32 control, INT32* value, INT32*
  * camera choose, whatever the value. Logs "LumicapSetControl: <control>". */
 LUMICAP_API HRESULT WINAPI LumicapSetControl(INT32 control, INT32 value, INT32 flags);
 
+/* ---- Beyond the eleven: the preview ------------------------------------------------------------ */
+/* The picture follows its window: the first StartPreview of a camera set-up subclasses the preview
+ * window (on the calling thread, which must own it) so the picture keeps filling the client area,
+ * letterboxed with black bars, as the window is resized or repainted. */
+
+/* Mirrors the preview left to right (TRUE) or not (FALSE): the running preview and later ones of
+ * this camera set-up; photos are never mirrored. MF_E_NOT_INITIALIZED before InitializeCamera; a
+ * refusal of the preview sink is returned as it is. */
+LUMICAP_API HRESULT WINAPI LumicapSetPreviewMirror(BOOL mirrored);
+
+/* Frames for the host. With TRUE, the next preview configuration (the first StartPreview of a camera
+ * set-up) runs in frames mode: the library receives every frame, keeps the newest for
+ * LumicapGetPreviewFrame and draws it into the preview window itself (letterboxed, mirrored when
+ * asked, following the window's size); a null window gives frames only. Kept until changed; S_OK. */
+LUMICAP_API HRESULT WINAPI LumicapSetPreviewFrames(BOOL enabled);
+
+/* Copies the newest frame of a frames-mode preview as 0x00RRGGBB pixels, top row first, at the
+ * chosen format's size, with its number (1 for the first frame, one more for each frame the camera
+ * delivered since). Callable from any thread; never waits for the camera. Results: S_OK;
+ * HRESULT_FROM_WIN32(ERROR_NOT_FOUND) when no frame has arrived (sizes 0);
+ * HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) when capacity (in pixels) is below width x height
+ * (sizes reported, nothing copied); E_POINTER for a null width, height or frameNumber;
+ * MF_E_NOT_INITIALIZED without a camera set-up. */
+LUMICAP_API HRESULT WINAPI LumicapGetPreviewFrame(UINT32* width, UINT32* height, UINT32* pixels, UINT64 capacity,
+                                                  UINT64* frameNumber);
+
 #ifdef __cplusplus
 }
 #endif

@@ -2,6 +2,7 @@
 
 #include "capture_control.h"
 #include "posted_events.h"
+#include "preview_options.h"
 #include "discovery/camera_discovery.h"
 #include "discovery/device_change_notices.h"
 #include "interface/log.h"
@@ -126,8 +127,10 @@ HRESULT CaptureManager::CreateEngine(IMFAttributes** attributes)
                                     IID_IMFCaptureEngineClassFactory, factory.PutVoid());
     if (FAILED(hr)) return hr;
     hr = factory->CreateInstance(CLSID_MFCaptureEngine, IID_IMFCaptureEngine, engine.PutVoid());
-    if (SUCCEEDED(hr)) *attributes = settings.Detach();
-    return hr;
+    if (FAILED(hr)) return hr;
+    OpenPreviewOptions();
+    *attributes = settings.Detach();
+    return S_OK;
 }
 
 void CaptureManager::StopPreviewBeforeTearDown()
@@ -147,6 +150,7 @@ void CaptureManager::ReleaseEngine()
 {
     ModuleState& module = Module();
     stateEvent.Close();
+    DropPreviewOptions(*this);
     previewSink.Reset();
     engine.Reset();
     if (callback) callback->Retire();

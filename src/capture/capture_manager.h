@@ -87,6 +87,9 @@ public:
     ComPtr<MemoryIMFByteStream> photoStream;
     PhotoDeadline photoDeadline;
 
+    // Beyond the eleven: how this engine set-up's previews are shown (preview_options.h).
+    bool previewMirrored = false;
+
 private:
     HRESULT ConfigurePreview(INT32 mediaTypeIndex);
     HRESULT CreateEngine(IMFAttributes** attributes);

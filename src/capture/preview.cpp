@@ -1,6 +1,7 @@
 #include "capture_manager.h"
 
 #include "capture_control.h"
+#include "preview_options.h"
 #include "interface/log.h"
 #include "interface/module_state.h"
 
@@ -57,7 +58,9 @@ HRESULT CaptureManager::BeginPreview(HWND window, INT32 mediaTypeIndex)
     previewWindow = window;
 
     // Once the sink exists, the window and format it was given stay for the engine set-up's lifetime.
-    HRESULT hr = previewSink ? S_OK : ConfigurePreview(mediaTypeIndex);
+    const bool configuring = !previewSink;
+    HRESULT hr = configuring ? ConfigurePreview(mediaTypeIndex) : S_OK;
+    if (SUCCEEDED(hr) && configuring) hr = ApplyPreviewOptions(*this);
     if (SUCCEEDED(hr)) hr = engine->StartPreview();
     if (SUCCEEDED(hr)) isPreviewing = true;
     return hr;

@@ -67,4 +67,7 @@ public:
 // Null when the platform cannot watch.
 std::unique_ptr<DeviceWatcher> WatchVideoDevices(DeviceChangeListener* listener) noexcept;
 
+HRESULT MFCreateSample(IMFSample** sample);
+HRESULT MFCreateMemoryBuffer(DWORD maxLength, IMFMediaBuffer** buffer);
+
 }  // namespace lumicap::platform

@@ -52,6 +52,10 @@ struct VirtualLibrary : Library {
     decltype(&::LumicapVirtualSetMicrophoneCondition) setMicrophoneCondition = nullptr;
     decltype(&::LumicapVirtualSetCameraBlocked) setCameraBlocked = nullptr;
     decltype(&::LumicapVirtualDropNextEvent) dropNextEvent = nullptr;
+    // The preview's exports beyond the eleven, from the library itself.
+    decltype(&::LumicapSetPreviewMirror) setPreviewMirror = nullptr;
+    decltype(&::LumicapSetPreviewFrames) setPreviewFrames = nullptr;
+    decltype(&::LumicapGetPreviewFrame) getPreviewFrame = nullptr;
 };
 
 // With a control DLL of its own, the library is the real one and must run on the stand-in: the
@@ -84,6 +88,9 @@ bool LoadVirtual(const std::wstring& path, const std::wstring& controlPath, Virt
     all &= Resolve(control, "LumicapVirtualSetMicrophoneCondition", lib.setMicrophoneCondition);
     all &= Resolve(control, "LumicapVirtualSetCameraBlocked", lib.setCameraBlocked);
     all &= Resolve(control, "LumicapVirtualDropNextEvent", lib.dropNextEvent);
+    all &= Resolve(lib.module, "LumicapSetPreviewMirror", lib.setPreviewMirror);
+    all &= Resolve(lib.module, "LumicapSetPreviewFrames", lib.setPreviewFrames);
+    all &= Resolve(lib.module, "LumicapGetPreviewFrame", lib.getPreviewFrame);
     return all;
 }
 
@@ -484,6 +491,111 @@ void CheckScreen()
     Check(bars, "the preview window shows the colour bars on screen (GetPixel)" + detail);
 }
 
+// The screen's pixel of the preview window as 0x00RRGGBB.
+UINT32 ScreenPixel(HDC dc, UINT32 x, UINT32 y)
+{
+    const COLORREF c = GetPixel(dc, static_cast<int>(x), static_cast<int>(y));
+    return static_cast<UINT32>(GetRValue(c)) << 16 | static_cast<UINT32>(GetGValue(c)) << 8 | GetBValue(c);
+}
+
+// Sizes the preview window's client area, as a host's layout does.
+void ResizePreview(int width, int height)
+{
+    RECT frame{0, 0, width, height};
+    AdjustWindowRect(&frame, WS_POPUP, FALSE);
+    SetWindowPos(host.previewWindow, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Waits until the screen shows the picture in [left, left + width) of the preview window's middle
+// row, with black bars on both sides of it, the bars in order or mirrored.
+bool ScreenShowsPicture(int left, int width, bool mirrored, std::string& detail)
+{
+    bool shown = false;
+    PumpUntil(
+        [&] {
+            HDC dc = GetDC(host.previewWindow);
+            if (!dc) return false;
+            RECT client{};
+            GetClientRect(host.previewWindow, &client);
+            const UINT32 y = static_cast<UINT32>(client.bottom / 2);
+            detail.clear();
+            shown = BarsMatch(
+                [&](UINT32 x, UINT32 row) {
+                    const UINT32 inside = mirrored ? static_cast<UINT32>(width) - 1 - x : x;
+                    return ScreenPixel(dc, static_cast<UINT32>(left) + inside, row);
+                },
+                static_cast<UINT32>(width), static_cast<UINT32>(client.bottom), 8, detail);
+            for (int x : {left / 2, left + width + (static_cast<int>(client.right) - left - width) / 2}) {
+                if (left > 0 && !Near(ScreenPixel(dc, static_cast<UINT32>(x), y), 0, 8)) {
+                    detail += " no black bar at x=" + std::to_string(x) + ";";
+                    shown = false;
+                }
+            }
+            ReleaseDC(host.previewWindow, dc);
+            return shown;
+        },
+        10000);
+    return shown;
+}
+
+// The picture follows its window, keeps its shape, and mirrors on request (photos never do). The
+// preview runs at 1920x1080 in the 320x180 window.
+void CheckPictureFollowsAndMirrors()
+{
+    std::string detail;
+    ResizePreview(480, 180);
+    Check(ScreenShowsPicture(80, 320, false, detail),
+          "the grown preview window shows the 16:9 picture in its middle with black bars" + detail);
+    HRESULT hr = host.lib.setPreviewMirror(TRUE);
+    Check(hr == S_OK, "LumicapSetPreviewMirror(TRUE) while previewing (" + Hex(hr) + ")");
+    Check(ScreenShowsPicture(80, 320, true, detail), "the preview window shows the bars mirrored" + detail);
+    CheckPhoto(1920, 1080, "photo of a mirrored preview (not mirrored)");
+    hr = host.lib.setPreviewMirror(FALSE);
+    Check(hr == S_OK, "LumicapSetPreviewMirror(FALSE) (" + Hex(hr) + ")");
+    ResizePreview(kPreviewWidth, kPreviewHeight);
+    Check(ScreenShowsPicture(0, kPreviewWidth, false, detail), "the picture fills the window again" + detail);
+}
+
+// Frames mode on a new set-up of the front camera at 640x480: the host reads the newest frame, and
+// the library draws it into the window (pillarboxed in 320x180) or, with no window, nowhere.
+void CheckFramesMode(HWND window, const std::string& what)
+{
+    HRESULT hr = host.lib.setPreviewFrames(TRUE);
+    Check(hr == S_OK, what + ": LumicapSetPreviewFrames(TRUE) (" + Hex(hr) + ")");
+    if (!OpenCamera(kFront)) return;
+    const UINT64 sinkFrames = host.lib.getFrameCount(host.previewWindow);
+    hr = host.lib.startPreview(0, window);
+    if (!Check(hr == S_OK && PumpOneEvent(), what + ": the preview starts (" + Hex(hr) + ")")) return;
+    UINT32 width = 0;
+    UINT32 height = 0;
+    UINT64 first = 0;
+    std::vector<UINT32> pixels(640 * 480);
+    Check(PumpUntil([&] {
+              return host.lib.getPreviewFrame(&width, &height, pixels.data(), pixels.size(), &first) == S_OK;
+          }),
+          what + ": LumicapGetPreviewFrame gives a frame");
+    std::string detail;
+    Check(width == 640 && height == 480 &&
+              BarsMatch([&](UINT32 x, UINT32 y) { return pixels[size_t{y} * width + x]; }, 640, 480, 0, detail),
+          what + ": the frame is 640x480 with the colour bars (" + std::to_string(width) + "x" +
+              std::to_string(height) + ")" + detail);
+    UINT64 later = first;
+    const bool grew = PumpUntil([&] {
+        host.lib.getPreviewFrame(&width, &height, nullptr, 0, &later);
+        return later > first;
+    });
+    Check(grew, what + ": the frame number grows (" + std::to_string(first) + ", then " + std::to_string(later) + ")");
+    if (window) {
+        Check(ScreenShowsPicture(40, 240, false, detail), what + ": the library draws the frames, pillarboxed" + detail);
+    }
+    // The frames go to the library, not into a window of the sink's.
+    Check(host.lib.getFrameCount(host.previewWindow) == sinkFrames, what + ": the sink draws into no window");
+    host.lib.stopPreview();
+    PumpOneEvent();
+    host.lib.setPreviewFrames(FALSE);
+}
+
 void CheckFrontCamera()
 {
     if (!OpenCamera(kFront)) return;
@@ -877,7 +989,10 @@ void RunRoad()
             CheckFrontCamera();
             CheckControls();
             CheckStopAndRestart();
+            CheckPictureFollowsAndMirrors();
+            CheckFramesMode(host.previewWindow, "frames mode");
             CheckRearCameraAndUnplug();
+            CheckFramesMode(nullptr, "frames mode without a window");
             host.lib.reset();
             CheckCameraControl();
             CheckTwinsByLinkAndPlugging();

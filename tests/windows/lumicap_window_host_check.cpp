@@ -1,7 +1,8 @@
 // Drives lumicap-win32-host.exe on the camera-less lumicap.dll from outside, as a person at the
 // screen would: waits for its window, presses Start, takes a screenshot of the preview area and checks
 // that it shows the virtual camera's colour bars, moves the brightness slider and sees the bars
-// darken, presses Take photo and Stop, then closes the window.
+// darken, presses Take photo, grows the window and ticks Mirror (checking the picture each time),
+// presses Stop, then closes the window.
 // Runs under Wine on a virtual display; the host and lumicap.dll sit beside this program.
 #include "host_check.h"
 
@@ -24,6 +25,9 @@ constexpr int IDC_STOP = 104;
 constexpr int IDC_PHOTO = 105;
 constexpr int IDC_STATUS = 106;
 constexpr int IDC_BRIGHTNESS_SLIDER = 200;  // the settings row of LUMICAP_CONTROL_BRIGHTNESS
+}
+
+constexpr int IDC_MIRROR = 107;
 
 // The virtual camera's eight vertical bars, left to right, as 0xRRGGBB.
 constexpr uint32_t kBarColours[8] = {0xFFFFFF, 0xFFFF00, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000, 0x0000FF, 0x000000};
@@ -121,14 +125,21 @@ bool TakeScreenshot(HWND preview, Screenshot& shot)
 }
 
 // Each bar sampled at its centre on the middle row, clear of the counter along the top and the moving
-// square along the bottom. The display is 24-bit, so the colours come back exact.
-std::vector<std::string> BarMismatches(const Screenshot& shot)
+// square along the bottom, and the black bars beside the picture: the host starts the 640x480 format,
+// which keeps its shape in the 16:9 area (480 wide, centred). The display is 24-bit, so the colours
+// come back exact.
+std::vector<std::string> BarMismatches(const Screenshot& shot, bool mirrored = false)
 {
     std::vector<std::string> mismatches;
     const int y = shot.height / 2;
+    const int pictureWidth = shot.height * 4 / 3;
+    const int left = (shot.width - pictureWidth) / 2;
+    for (int x : {left / 2, shot.width - left / 2 - 1}) {
+        if (shot.At(x, y) != 0) mismatches.push_back("no black bar at (" + std::to_string(x) + "," + std::to_string(y) + ")");
+    }
     for (int bar = 0; bar < 8; ++bar) {
-        const int x = (2 * bar + 1) * shot.width / 16;
-        const uint32_t seen = shot.At(x, y);
+        const int x = left + (2 * bar + 1) * pictureWidth / 16;
+        const uint32_t seen = shot.At(mirrored ? shot.width - 1 - x : x, y);
         if (seen != kBarColours[bar]) {
             mismatches.push_back("bar " + std::to_string(bar) + " at (" + std::to_string(x) + "," +
                                  std::to_string(y) + ") is " + Rgb(seen) + ", not " + Rgb(kBarColours[bar]));
@@ -146,19 +157,27 @@ std::string Join(const std::vector<std::string>& parts)
 
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
 
+// Waits until a screenshot of the preview area shows the bars (mirrored or not); the mismatches of
+// the last one otherwise.
+std::vector<std::string> WaitForBars(HWND preview, Screenshot& shot, bool mirrored)
+{
+    std::vector<std::string> mismatches{"no screenshot taken"};
+    WaitFor(
+        [&] {
+            if (!TakeScreenshot(preview, shot)) return false;
+            mismatches = BarMismatches(shot, mirrored);
+            return mismatches.empty();
+        },
+        15000);
+    return mismatches;
+}
+
 void CheckPreviewShowsTheBars(HWND main)
 {
     HWND preview = GetDlgItem(main, IDC_PREVIEW);
     Screenshot shot;
     // Frames keep coming; the first few screenshots may still show the black background.
-    std::vector<std::string> mismatches{"no screenshot taken"};
-    WaitFor(
-        [&] {
-            if (!TakeScreenshot(preview, shot)) return false;
-            mismatches = BarMismatches(shot);
-            return mismatches.empty();
-        },
-        15000);
+    const std::vector<std::string> mismatches = WaitForBars(preview, shot, false);
     Check(shot.width == 640 && shot.height == 360,
           "the preview area is 640x360 (" + std::to_string(shot.width) + "x" + std::to_string(shot.height) + ")");
     Check(mismatches.empty(), "a screenshot of the preview area shows the eight colour bars" +
@@ -173,7 +192,11 @@ void CheckBrightnessSlider(HWND main)
     if (!Check(slider != nullptr, "the settings panel has a brightness slider")) return;
     HWND preview = GetDlgItem(main, IDC_PREVIEW);
     Screenshot shot;
-    auto whiteBar = [&] { return shot.At(shot.width / 16, shot.height / 2); };
+    // The white bar's centre, in the picture that keeps its 4:3 shape between black bars.
+    auto whiteBar = [&] {
+        const int pictureWidth = shot.height * 4 / 3;
+        return shot.At((shot.width - pictureWidth) / 2 + pictureWidth / 16, shot.height / 2);
+    };
     PostMessageW(main, WM_HSCROLL, MAKEWPARAM(SB_LEFT, 0), reinterpret_cast<LPARAM>(slider));
     const bool dark = WaitFor([&] { return TakeScreenshot(preview, shot) && whiteBar() == 0x7F7F7F; }, 15000);
     Check(dark, "brightness at its lowest shows the white bar as #7F7F7F (" + (shot.pixels.empty() ? "none" : Rgb(whiteBar())) + ")");
@@ -182,6 +205,29 @@ void CheckBrightnessSlider(HWND main)
     WaitFor([&] { return TakeScreenshot(preview, shot) && (mismatches = BarMismatches(shot)).empty(); }, 15000);
     Check(mismatches.empty(), "brightness back at 0 shows the bars exactly" +
                                   (mismatches.empty() ? std::string() : ": " + Join(mismatches)));
+}
+
+// The host's window grows: its preview area follows, and the library keeps the picture filling it;
+// the Mirror box mirrors it.
+void CheckResizeAndMirror(HWND main)
+{
+    HWND preview = GetDlgItem(main, IDC_PREVIEW);
+    RECT frame{};
+    GetWindowRect(main, &frame);
+    SetWindowPos(main, nullptr, 0, 0, frame.right - frame.left + 200, frame.bottom - frame.top + 100,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    Screenshot shot;
+    std::vector<std::string> mismatches = WaitForBars(preview, shot, false);
+    Check(shot.width == 840 && shot.height == 460,
+          "the preview area grows with the window to 840x460 (" + std::to_string(shot.width) + "x" +
+              std::to_string(shot.height) + ")");
+    Check(mismatches.empty(), "the grown preview area shows the picture with black bars" +
+                                  (mismatches.empty() ? std::string() : ": " + Join(mismatches)));
+    PostMessageW(GetDlgItem(main, IDC_MIRROR), BM_CLICK, 0, 0);
+    mismatches = WaitForBars(preview, shot, true);
+    Check(mismatches.empty(), "the Mirror box mirrors the preview" +
+                                  (mismatches.empty() ? std::string() : ": " + Join(mismatches)));
+    PostMessageW(GetDlgItem(main, IDC_MIRROR), BM_CLICK, 0, 0);
 }
 
 void CheckPhotoIsSaved(HWND main, const std::wstring& folder)
@@ -222,6 +268,7 @@ void RunHost(const std::wstring& folder)
                 CheckPreviewShowsTheBars(main);
                 CheckBrightnessSlider(main);
                 CheckPhotoIsSaved(main, folder);
+                CheckResizeAndMirror(main);
                 Press(main, IDC_STOP);
                 Check(WaitFor([&] { return IsEnabled(main, IDC_START) && !IsEnabled(main, IDC_STOP); }, 15000),
                       "Stop stops the preview");

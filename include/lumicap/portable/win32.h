@@ -64,6 +64,7 @@ typedef intptr_t LRESULT;
 typedef uintptr_t UINT_PTR;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t ULONG_PTR;
+typedef uintptr_t DWORD_PTR;
 typedef uint32_t COLORREF;
 
 /* UTF-16 text, as on Windows. */
@@ -116,6 +117,7 @@ typedef struct HINSTANCE__* HMODULE;
 #define ERROR_NOT_FOUND 1168
 #define ERROR_MOD_NOT_FOUND 126
 #define ERROR_TIMEOUT 1460
+#define ERROR_INSUFFICIENT_BUFFER 122
 
 /* GUIDs. */
 typedef struct _GUID {
@@ -292,6 +294,19 @@ typedef const PROPVARIANT& REFPROPVARIANT;
 #define PM_REMOVE 0x0001
 #define QS_ALLINPUT 0x04FF
 #define QS_POSTMESSAGE 0x0008
+#define WM_SIZE 0x0005
+#define WM_PAINT 0x000F
+#define WM_NCDESTROY 0x0082
+#define SIZE_RESTORED 0
+#define GWLP_WNDPROC (-4)
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_NOZORDER 0x0004
+#define SWP_NOACTIVATE 0x0010
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)(((WORD)(((DWORD_PTR)(l)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(h)) & 0xffff))) << 16))
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
+#define CALLBACK
 
 typedef struct tagPOINT {
     LONG x;
@@ -304,6 +319,8 @@ typedef struct tagRECT {
     LONG right;
     LONG bottom;
 } RECT;
+
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 
 typedef struct tagMSG {
     HWND hwnd;
@@ -378,6 +395,21 @@ LUMICAP_PORTABLE_API DWORD MsgWaitForMultipleObjects(DWORD nCount, const HANDLE*
                                                      DWORD dwMilliseconds, DWORD dwWakeMask);
 LUMICAP_PORTABLE_API void PostQuitMessage(int nExitCode);
 
+/* Window procedures and client areas. A message window starts with DefWindowProcW (which answers 0)
+ * and an empty client area. SendMessageW calls the procedure on the calling thread; SetWindowPos
+ * sizes the client area (a message window has no frame) and sends WM_SIZE when the size changed;
+ * DestroyWindow sends WM_NCDESTROY when called on the owner's thread. */
+LUMICAP_PORTABLE_API LRESULT DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+LUMICAP_PORTABLE_API LRESULT CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,
+                                             LPARAM lParam);
+LUMICAP_PORTABLE_API LRESULT SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+LUMICAP_PORTABLE_API LRESULT DispatchMessageW(const MSG* lpMsg);
+/* Only GWLP_WNDPROC. */
+LUMICAP_PORTABLE_API LONG_PTR GetWindowLongPtrW(HWND hWnd, int nIndex);
+LUMICAP_PORTABLE_API LONG_PTR SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+LUMICAP_PORTABLE_API BOOL GetClientRect(HWND hWnd, RECT* lpRect);
+LUMICAP_PORTABLE_API BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
+
 /* What a window has been shown: the latest frame drawn into it (32-bit 0x00RRGGBB pixels, top row
  * first) and how many frames it received. Stands in for what a real window would display. */
 LUMICAP_PORTABLE_API BOOL LumicapPresentFrame(HWND hWnd, const uint32_t* pixels, UINT32 width, UINT32 height);
@@ -385,6 +417,56 @@ LUMICAP_PORTABLE_API UINT64 LumicapGetFrameCount(HWND hWnd);
 /* Copies the latest frame into pixels (capacity in pixels) and reports its size; FALSE when none. */
 LUMICAP_PORTABLE_API BOOL LumicapGetLatestFrame(HWND hWnd, uint32_t* pixels, size_t capacity, UINT32* width,
                                                 UINT32* height);
+
+/* GDI, as far as a picture is drawn into a window: a window's device context draws into its client
+ * area, which a new or grown window shows as LUMICAP_WINDOW_BACKGROUND. StretchDIBits takes 32-bit
+ * BI_RGB bitmaps only (top-down or bottom-up), scales to the nearest pixel, mirrors for a negative
+ * destination width or height, and keeps the bitmap as the window's latest frame (as
+ * LumicapPresentFrame). FillRect takes the stock black brush only. */
+#define LUMICAP_WINDOW_BACKGROUND 0xC0C0C0u
+typedef struct HDC__* HDC;
+typedef struct HBRUSH__* HBRUSH;
+typedef void* HGDIOBJ;
+typedef struct tagBITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight;
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+} BITMAPINFOHEADER;
+typedef struct tagRGBQUAD {
+    BYTE rgbBlue;
+    BYTE rgbGreen;
+    BYTE rgbRed;
+    BYTE rgbReserved;
+} RGBQUAD;
+typedef struct tagBITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
+} BITMAPINFO;
+#define BI_RGB 0
+#define DIB_RGB_COLORS 0
+#define SRCCOPY 0x00CC0020
+#define COLORONCOLOR 3
+#define BLACK_BRUSH 4
+LUMICAP_PORTABLE_API HDC GetDC(HWND hWnd);
+LUMICAP_PORTABLE_API int ReleaseDC(HWND hWnd, HDC hDC);
+LUMICAP_PORTABLE_API HGDIOBJ GetStockObject(int i);
+LUMICAP_PORTABLE_API int SetStretchBltMode(HDC hdc, int mode);
+LUMICAP_PORTABLE_API int FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr);
+LUMICAP_PORTABLE_API int StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, int xSrc,
+                                       int ySrc, int SrcWidth, int SrcHeight, const void* lpBits,
+                                       const BITMAPINFO* lpbmi, UINT iUsage, DWORD rop);
+/* Copies what the client area shows (0x00RRGGBB, top row first) and reports its size; FALSE for a
+ * window that is gone. A buffer below width x height pixels receives nothing. */
+LUMICAP_PORTABLE_API BOOL LumicapGetClientPicture(HWND hWnd, uint32_t* pixels, size_t capacity, UINT32* width,
+                                                  UINT32* height);
 
 LUMICAP_EXTERN_C_END
 

@@ -1,4 +1,5 @@
 #include "engine_objects.h"
+#include "platform/media_foundation/media_type.h"
 
 #include "platform/no_throw.h"
 
@@ -44,9 +45,14 @@ HRESULT CaptureSink<Derived, Interface>::QueryInterface(REFIID iid, void** objec
 }
 
 template <typename Derived, typename Interface>
-HRESULT CaptureSink<Derived, Interface>::GetOutputMediaType(DWORD, IMFMediaType**)
+HRESULT CaptureSink<Derived, Interface>::GetOutputMediaType(DWORD sinkStream, IMFMediaType** mediaType)
 {
-    return E_NOTIMPL;
+    if (!mediaType) return E_POINTER;
+    *mediaType = nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (sinkStream >= streams_.size()) return MF_E_INVALIDSTREAMNUMBER;
+    // A copy: the type the stream was added with stays the caller's.
+    return CloneMediaTypeQuietly(streams_[sinkStream].mediaType.Get(), mediaType);
 }
 
 template <typename Derived, typename Interface>

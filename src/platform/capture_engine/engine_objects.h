@@ -4,6 +4,7 @@
 
 #include "camera_record.h"
 #include "device_controls.h"
+#include "frame_presenter.h"
 #include "platform/control/engine_control.h"
 #include "platform/control/faults.h"
 #include "platform/control/live_object.h"
@@ -125,6 +126,8 @@ public:
 
     HANDLE RenderHandle() const;
     PreviewSinkState State() const;
+    // How the running preview draws now: read by the render thread for every frame.
+    PreviewPresentation Presentation() const;
     // As the system's preview sink: an uncompressed video type only (MJPG or H.264 is refused).
     static HRESULT CheckStreamType(IMFMediaType* mediaType);
 
@@ -135,6 +138,7 @@ private:
     ~PreviewSink() override = default;
 
     HANDLE renderHandle_ = nullptr;
+    PreviewPresentation presentation_;
 };
 
 // IMFCapturePhotoSink: the photo's media type and the byte stream the JPEG goes to.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 namespace lumicap::virt {
 
@@ -65,6 +66,10 @@ void EngineRenderer::Run(RenderSettings settings)
     const FrameFormat& format = settings.format;
     const double periodNs = 1e9 * format.rateDenominator / format.rateNumerator;
     const auto start = std::chrono::steady_clock::now();
+    // As the system's sink, the picture stays where the client area was at the start until the host
+    // gives another destination.
+    RECT startClient{};
+    if (settings.window) GetClientRect(static_cast<HWND>(settings.window), &startClient);
     std::unique_lock<std::mutex> lock(mutex_);
     for (uint64_t n = 1; !stopping_; ++n) {
         lock.unlock();
@@ -72,7 +77,7 @@ void EngineRenderer::Run(RenderSettings settings)
         // A frame the source could not give is neither drawn nor counted.
         if (SUCCEEDED(settings.frames->Deliver({pixels_.data(), format.width, format.height, frame, true}))) {
             if (Blocked()) std::fill(pixels_.begin(), pixels_.end(), 0u);
-            if (settings.window) PresentFrame(settings.window, pixels_.data(), format.width, format.height);
+            Present(settings, startClient, frame);
             frames_.store(frame + 1, std::memory_order_release);
         }
         lock.lock();
@@ -80,6 +85,45 @@ void EngineRenderer::Run(RenderSettings settings)
             start + std::chrono::nanoseconds(static_cast<long long>(std::llround(periodNs * static_cast<double>(n))));
         wake_.wait_until(lock, deadline, [this] { return stopping_; });
     }
+}
+
+void EngineRenderer::Present(const RenderSettings& settings, const RECT& startClient, uint64_t frame)
+{
+    const PreviewPresentation presentation = settings.presentation ? settings.presentation() : PreviewPresentation{};
+    const UINT32 width = settings.format.width;
+    // The host's own frames are as the camera sees them; mirroring is for the picture shown.
+    if (presentation.sampleCallback) {
+        HandOver(settings.format, frame, presentation.sampleCallback.Get());
+        return;
+    }
+    if (presentation.mirrored) {
+        for (auto row = pixels_.begin(); row != pixels_.end(); row += width) std::reverse(row, row + width);
+    }
+    if (!settings.window) return;
+    PresentFrame(settings.window, pixels_.data(), width, settings.format.height,
+                 presentation.hasDestination ? presentation.destination : startClient);
+}
+
+void EngineRenderer::HandOver(const FrameFormat& format, uint64_t frame, IMFCaptureEngineOnSampleCallback* callback)
+{
+    const DWORD length = static_cast<DWORD>(pixels_.size() * sizeof(uint32_t));
+    ComPtr<IMFMediaBuffer> buffer;
+    ComPtr<IMFSample> sample;
+    HRESULT hr = platform::MFCreateMemoryBuffer(length, buffer.Put());
+    BYTE* bytes = nullptr;
+    if (SUCCEEDED(hr)) hr = buffer->Lock(&bytes, nullptr, nullptr);
+    if (FAILED(hr)) return;
+    // 0x00RRGGBB little-endian is RGB32's byte order (B, G, R, unused), top row first.
+    std::memcpy(bytes, pixels_.data(), length);
+    buffer->Unlock();
+    hr = buffer->SetCurrentLength(length);
+    if (SUCCEEDED(hr)) hr = platform::MFCreateSample(sample.Put());
+    if (SUCCEEDED(hr)) hr = sample->AddBuffer(buffer.Get());
+    // Times in 100 ns units from the preview's first frame.
+    const double period = 1e7 * format.rateDenominator / format.rateNumerator;
+    if (SUCCEEDED(hr)) hr = sample->SetSampleTime(std::llround(period * static_cast<double>(frame)));
+    if (SUCCEEDED(hr)) hr = sample->SetSampleDuration(std::llround(period));
+    if (SUCCEEDED(hr)) callback->OnSample(sample.Get());
 }
 
 }  // namespace lumicap::virt

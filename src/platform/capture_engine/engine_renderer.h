@@ -3,11 +3,13 @@
 // photos never wait for frames.
 #pragma once
 
+#include "frame_presenter.h"
 #include "frame_source.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -18,6 +20,8 @@ struct RenderSettings {
     HANDLE window = nullptr;  // frames are still rendered and counted without one
     FrameFormat format;
     FrameSource* frames = nullptr;  // started with the renderer, stopped with it; outlives it
+    // Read for every frame, so changes reach the running preview; may be empty (nothing set).
+    std::function<PreviewPresentation()> presentation;
 };
 
 class EngineRenderer {
@@ -39,6 +43,9 @@ public:
 
 private:
     void Run(RenderSettings settings);
+    void Present(const RenderSettings& settings, const RECT& startClient, uint64_t frame);
+    // The frame as an RGB32 sample to the host's callback; a frame that cannot be wrapped is dropped.
+    void HandOver(const FrameFormat& format, uint64_t frame, IMFCaptureEngineOnSampleCallback* callback);
 
     std::mutex mutex_;
     std::condition_variable wake_;

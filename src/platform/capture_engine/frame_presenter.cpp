@@ -1,5 +1,7 @@
 #include "frame_presenter.h"
 
+#include "platform/letterboxed_picture.h"
+
 #ifdef _WIN32
 #include "platform/no_destructor.h"
 #include "platform/no_throw.h"
@@ -61,28 +63,6 @@ PresentedFrames& Frames()
     return frames.Get();
 }
 
-bool Draw(HWND hwnd, const RECT& client, const uint32_t* pixels, UINT32 width, UINT32 height)
-{
-    HDC dc = GetDC(hwnd);
-    if (!dc) return false;
-
-    // A top-down 32-bit DIB has exactly the 0x00RRGGBB layout of the frame (bytes B, G, R, unused).
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = static_cast<LONG>(width);
-    info.bmiHeader.biHeight = -static_cast<LONG>(height);
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-
-    SetStretchBltMode(dc, COLORONCOLOR);
-    const int lines = StretchDIBits(dc, 0, 0, client.right - client.left, client.bottom - client.top, 0, 0,
-                                    static_cast<int>(width), static_cast<int>(height), pixels, &info,
-                                    DIB_RGB_COLORS, SRCCOPY);
-    ReleaseDC(hwnd, dc);
-    return lines > 0;
-}
-
 // Keeps the frame as the window's latest; false when it cannot be kept.
 bool Record(HWND hwnd, const uint32_t* pixels, UINT32 width, UINT32 height)
 {
@@ -99,16 +79,15 @@ bool Record(HWND hwnd, const uint32_t* pixels, UINT32 width, UINT32 height)
 
 }  // namespace
 
-bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height)
+bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height, const RECT& destination)
 {
     HWND hwnd = static_cast<HWND>(window);
     if (!pixels || width == 0 || height == 0) return false;
     // A window that is gone receives nothing; one that exists receives the frame even while it cannot
     // be drawn (minimised, no client area), as a real window is sent it.
-    RECT client{};
-    if (!GetClientRect(hwnd, &client)) return false;
+    if (!IsWindow(hwnd)) return false;
     const bool kept = Record(hwnd, pixels, width, height);
-    return Draw(hwnd, client, pixels, width, height) && kept;
+    return DrawLetterboxed(hwnd, pixels, width, height, destination, false) && kept;
 }
 
 UINT64 PresentedFrameCount(HANDLE window)
@@ -133,10 +112,13 @@ bool LatestPresentedFrame(HANDLE window, uint32_t* pixels, size_t capacity, UINT
 
 #else
 
-// Off Windows a window is the portable subset's message window, which keeps its latest frame itself.
-bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height)
+// Off Windows a window is the portable subset's message window, which keeps the latest frame drawn
+// into it itself, or given to it when there is no room to draw.
+bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height, const RECT& destination)
 {
-    return LumicapPresentFrame(static_cast<HWND>(window), pixels, width, height) != FALSE;
+    HWND hwnd = static_cast<HWND>(window);
+    return DrawLetterboxed(hwnd, pixels, width, height, destination, false) ||
+           LumicapPresentFrame(hwnd, pixels, width, height) != FALSE;
 }
 
 UINT64 PresentedFrameCount(HANDLE window) { return LumicapGetFrameCount(static_cast<HWND>(window)); }

@@ -2,14 +2,28 @@
 // received so far (the frames themselves, not the screen).
 #pragma once
 
+#include "../com_ptr.h"
 #include "../platform.h"
 
 #include <cstdint>
 
 namespace lumicap::virt {
 
-// Shows width x height pixels of 0x00RRGGBB (top row first) in the window; false when it cannot.
-bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height);
+// What the host set on the preview sink for drawing: mirroring, the destination rectangle in the
+// window's client area (by UpdateVideo; without one the client area at the preview's start) and
+// the sample callback.
+struct PreviewPresentation {
+    bool mirrored = false;
+    bool hasDestination = false;
+    RECT destination{};
+    // Set: each frame goes to it as an RGB32 sample instead of into the window.
+    ComPtr<IMFCaptureEngineOnSampleCallback> sampleCallback;
+};
+
+// Shows width x height pixels of 0x00RRGGBB (top row first) in the window's destination rectangle,
+// letterboxed with black bars; false when it cannot. The frame is kept as the window's latest even
+// while it cannot be drawn.
+bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height, const RECT& destination);
 
 // Frames presented to the window so far.
 UINT64 PresentedFrameCount(HANDLE window);

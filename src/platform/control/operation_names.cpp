@@ -18,6 +18,8 @@ constexpr const char* kSeamOperations[] = {
     operation::kCoCreateInstance,
     operation::kMFCreateAsyncResult,
     operation::kMFInvokeCallback,
+    operation::kMFCreateSample,
+    operation::kMFCreateMemoryBuffer,
 };
 
 // Counted by the capture engine, its source and its sinks.
@@ -40,6 +42,8 @@ constexpr const char* kEngineOperations[] = {
     operation::kPhotoRemoveAllStreams,
     operation::kPhotoAddStream,
     operation::kPhotoSetOutputByteStream,
+    operation::kPreviewSetMirrorState,
+    operation::kPreviewSetSampleCallback,
 };
 
 // The methods each attribute-bearing interface adds to IMFAttributes.
@@ -56,6 +60,10 @@ std::vector<StoreInterface> StoreInterfaces()
          {"GetMajorType", "IsCompressedFormat", "IsEqual", "GetRepresentation", "FreeRepresentation"}},
         {InterfaceTraits<IMFActivate>::kName, {"ActivateObject", "ShutdownObject", "DetachObject"}},
         {InterfaceTraits<IMFMediaEvent>::kName, {"GetType", "GetExtendedType", "GetStatus", "GetValue"}},
+        {InterfaceTraits<IMFSample>::kName,
+         {"GetSampleFlags", "SetSampleFlags", "GetSampleTime", "SetSampleTime", "GetSampleDuration",
+          "SetSampleDuration", "GetBufferCount", "GetBufferByIndex", "ConvertToContiguousBuffer", "AddBuffer",
+          "RemoveBufferByIndex", "RemoveAllBuffers", "GetTotalLength", "CopyToBuffer"}},
     };
 }
 

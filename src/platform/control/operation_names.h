@@ -16,6 +16,8 @@ inline constexpr char kResetDevice[] = "IMFDXGIDeviceManager::ResetDevice";
 inline constexpr char kCoCreateInstance[] = "CoCreateInstance";
 inline constexpr char kMFCreateAsyncResult[] = "MFCreateAsyncResult";
 inline constexpr char kMFInvokeCallback[] = "MFInvokeCallback";
+inline constexpr char kMFCreateSample[] = "MFCreateSample";
+inline constexpr char kMFCreateMemoryBuffer[] = "MFCreateMemoryBuffer";
 
 // The capture engine, its source and its sinks.
 inline constexpr char kCreateEngine[] = "IMFCaptureEngineClassFactory::CreateInstance";
@@ -33,6 +35,8 @@ inline constexpr char kSourceSetCurrentDeviceMediaType[] = "IMFCaptureSource::Se
 inline constexpr char kSinkQueryInterface[] = "IMFCaptureSink::QueryInterface";
 inline constexpr char kPreviewSetRenderHandle[] = "IMFCapturePreviewSink::SetRenderHandle";
 inline constexpr char kPreviewAddStream[] = "IMFCapturePreviewSink::AddStream";
+inline constexpr char kPreviewSetMirrorState[] = "IMFCapturePreviewSink::SetMirrorState";
+inline constexpr char kPreviewSetSampleCallback[] = "IMFCapturePreviewSink::SetSampleCallback";
 inline constexpr char kPhotoRemoveAllStreams[] = "IMFCapturePhotoSink::RemoveAllStreams";
 inline constexpr char kPhotoAddStream[] = "IMFCapturePhotoSink::AddStream";
 inline constexpr char kPhotoSetOutputByteStream[] = "IMFCapturePhotoSink::SetOutputByteStream";

@@ -53,6 +53,11 @@ struct InterfaceTraits<IMFMediaEvent> {
     static constexpr const char* kName = "IMFMediaEvent";
     static const IID& Iid() { return IID_IMFMediaEvent; }
 };
+template <>
+struct InterfaceTraits<IMFSample> {
+    static constexpr const char* kName = "IMFSample";
+    static const IID& Iid() { return IID_IMFSample; }
+};
 
 // Counts "<Interface>::<method>" and answers its injected fault.
 template <typename Interface>

@@ -68,6 +68,8 @@ HWND LumicapCreateMessageWindow(void)
 
 BOOL DestroyWindow(HWND hWnd)
 {
+    // As on Windows, the window's procedure hears of the end last, while the window still exists.
+    if (GetWindowThreadProcessId(hWnd, nullptr) == GetCurrentThreadId()) SendMessageW(hWnd, WM_NCDESTROY, 0, 0);
     SharedState& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
     if (!FindWindow(state, hWnd)) {

@@ -9,6 +9,9 @@
 // Error codes
 #define MF_E_INVALIDREQUEST ((HRESULT)0xC00D36B2)
 #define MF_E_NOT_INITIALIZED ((HRESULT)0xC00D36B6)
+#define MF_E_BUFFERTOOSMALL ((HRESULT)0xC00D36B1)
+#define MF_E_NO_SAMPLE_TIMESTAMP ((HRESULT)0xC00D36C8)
+#define MF_E_NO_SAMPLE_DURATION ((HRESULT)0xC00D36C9)
 #define MF_E_NO_MORE_TYPES ((HRESULT)0xC00D36B9)
 #define MF_E_INVALIDTYPE ((HRESULT)0xC00D36BD)
 #define MF_E_INVALIDMEDIATYPE ((HRESULT)0xC00D36B4)
@@ -135,6 +138,10 @@ LUMICAP_GUID(IID_IMFCaptureEngine, 0xa6bba433, 0x176b, 0x48b2, 0xb3, 0x75, 0x53,
 LUMICAP_GUID(IID_IMFCaptureEngineOnEventCallback, 0xaeda51c0, 0x9025, 0x4983, 0x90, 0x12, 0xde, 0x59, 0x7b, 0x88,
              0xb0, 0x89);
 LUMICAP_GUID(IID_IMFCaptureSource, 0x439a42a8, 0x0d2c, 0x4505, 0xbe, 0x83, 0xf7, 0x9b, 0x2a, 0x05, 0xd5, 0xc4);
+LUMICAP_GUID(IID_IMFMediaBuffer, 0x045fa593, 0x8799, 0x42b8, 0xbc, 0x8d, 0x89, 0x68, 0xc6, 0x45, 0x35, 0x07);
+LUMICAP_GUID(IID_IMFSample, 0xc40a00f2, 0xb93a, 0x4d80, 0xae, 0x8c, 0x5a, 0x1c, 0x63, 0x4f, 0x58, 0xe4);
+LUMICAP_GUID(IID_IMFCaptureEngineOnSampleCallback, 0x52150b82, 0xab39, 0x4467, 0x98, 0x0f, 0xe4, 0x8b, 0xf0, 0x82,
+             0x2e, 0xcd);
 LUMICAP_GUID(IID_IMFCaptureSink, 0x72d6135b, 0x35e9, 0x412c, 0xb9, 0x26, 0xfd, 0x52, 0x65, 0xf2, 0xa8, 0x85);
 LUMICAP_GUID(IID_IMFCapturePreviewSink, 0x77346cfd, 0x5b49, 0x4d73, 0xac, 0xe0, 0x5b, 0x52, 0xa8, 0x59, 0xf2,
              0xe0);
@@ -282,6 +289,35 @@ struct IMFMediaEvent : IMFAttributes {
     virtual HRESULT STDMETHODCALLTYPE GetExtendedType(GUID* pguidExtendedType) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetStatus(HRESULT* phrStatus) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetValue(PROPVARIANT* pvValue) = 0;
+};
+
+struct IMFMediaBuffer : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Lock(BYTE** ppbBuffer, DWORD* pcbMaxLength, DWORD* pcbCurrentLength) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Unlock() = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCurrentLength(DWORD* pcbCurrentLength) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetCurrentLength(DWORD cbCurrentLength) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetMaxLength(DWORD* pcbMaxLength) = 0;
+};
+
+struct IMFSample : IMFAttributes {
+    virtual HRESULT STDMETHODCALLTYPE GetSampleFlags(DWORD* pdwSampleFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetSampleFlags(DWORD dwSampleFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetSampleTime(LONGLONG* phnsSampleTime) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetSampleTime(LONGLONG hnsSampleTime) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetSampleDuration(LONGLONG* phnsSampleDuration) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetSampleDuration(LONGLONG hnsSampleDuration) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetBufferCount(DWORD* pdwBufferCount) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetBufferByIndex(DWORD dwIndex, IMFMediaBuffer** ppBuffer) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ConvertToContiguousBuffer(IMFMediaBuffer** ppBuffer) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddBuffer(IMFMediaBuffer* pBuffer) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RemoveBufferByIndex(DWORD dwIndex) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RemoveAllBuffers() = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTotalLength(DWORD* pcbTotalLength) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CopyToBuffer(IMFMediaBuffer* pBuffer) = 0;
+};
+
+struct IMFCaptureEngineOnSampleCallback : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE OnSample(IMFSample* pSample) = 0;
 };
 
 struct IMFAsyncResult : IUnknown {

@@ -52,4 +52,14 @@ MessageWindow* FindWindow(SharedState& state, HWND hWnd)
     return found != state.windows.end() ? found->second.get() : nullptr;
 }
 
+std::shared_ptr<MessageWindow> LiveWindow(HWND hWnd)
+{
+    SharedState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    auto found = state.windows.find(reinterpret_cast<uintptr_t>(hWnd));
+    if (found != state.windows.end()) return found->second;
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+}
+
 }  // namespace lumicap::portable::detail

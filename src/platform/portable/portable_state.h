@@ -41,11 +41,16 @@ struct EventObject {
 // A message window; its frame has a lock of its own so copying pixels never holds up messages.
 struct MessageWindow {
     std::shared_ptr<ThreadQueue> owner;
+    WNDPROC procedure = nullptr;  // under the state mutex; null is DefWindowProcW
     std::mutex frameMutex;
     std::vector<uint32_t> pixels;
     UINT32 width = 0;
     UINT32 height = 0;
     UINT64 frameCount = 0;
+    // The client area and what it shows, under frameMutex.
+    UINT32 clientWidth = 0;
+    UINT32 clientHeight = 0;
+    std::vector<uint32_t> client;
 };
 
 struct SharedState {
@@ -70,5 +75,10 @@ void DestroyThreadWindows(const ThreadQueue* owner);
 // Registry look-ups; the state mutex must be held. Null when the handle names nothing live.
 EventObject* FindEvent(SharedState& state, HANDLE handle);
 MessageWindow* FindWindow(SharedState& state, HWND hWnd);
+// The live window, kept alive past a concurrent DestroyWindow while it is used; null (last error
+// set) when the handle names none. Takes the state mutex itself.
+std::shared_ptr<MessageWindow> LiveWindow(HWND hWnd);
+// Keeps the frame as the window's latest; the window's frame mutex must be held.
+BOOL KeepFrame(MessageWindow& window, const uint32_t* pixels, UINT32 width, UINT32 height);
 
 }  // namespace lumicap::portable::detail

@@ -1,26 +1,16 @@
-// What a message window shows: the latest frame presented to it and how many it received.
+// What a message window shows: the latest frame presented to it, how many it received, and its
+// client area.
 #include "platform/portable/portable_state.h"
 
 #include "platform/no_throw.h"
 
 #include <algorithm>
 
+using lumicap::portable::detail::KeepFrame;
+using lumicap::portable::detail::LiveWindow;
 using lumicap::portable::detail::MessageWindow;
-using lumicap::portable::detail::SharedState;
-using lumicap::portable::detail::State;
 
 namespace {
-
-// The live window, kept alive past a concurrent DestroyWindow while its frame is used.
-std::shared_ptr<MessageWindow> LiveWindow(HWND hWnd)
-{
-    SharedState& state = State();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    auto found = state.windows.find(reinterpret_cast<uintptr_t>(hWnd));
-    if (found != state.windows.end()) return found->second;
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-}
 
 BOOL Fail(DWORD error)
 {
@@ -30,18 +20,38 @@ BOOL Fail(DWORD error)
 
 }  // namespace
 
+namespace lumicap::portable::detail {
+
+BOOL KeepFrame(MessageWindow& window, const uint32_t* pixels, UINT32 width, UINT32 height)
+{
+    const size_t count = static_cast<size_t>(width) * height;
+    if (count > window.pixels.max_size()) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    if (FAILED(lumicap::AssignNoThrow(window.pixels, pixels, pixels + count))) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    window.width = width;
+    window.height = height;
+    ++window.frameCount;
+    return TRUE;
+}
+
+}  // namespace lumicap::portable::detail
+
 BOOL LumicapPresentFrame(HWND hWnd, const uint32_t* pixels, UINT32 width, UINT32 height)
 {
     if (!pixels || width == 0 || height == 0) return Fail(ERROR_INVALID_PARAMETER);
     auto window = LiveWindow(hWnd);
     if (!window) return FALSE;
-    const size_t count = static_cast<size_t>(width) * height;
     std::lock_guard<std::mutex> lock(window->frameMutex);
-    if (count > window->pixels.max_size()) return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    if (FAILED(lumicap::AssignNoThrow(window->pixels, pixels, pixels + count))) return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    window->width = width;
-    window->height = height;
-    ++window->frameCount;
+    return KeepFrame(*window, pixels, width, height);
+}
+
+BOOL LumicapGetClientPicture(HWND hWnd, uint32_t* pixels, size_t capacity, UINT32* width, UINT32* height)
+{
+    auto window = LiveWindow(hWnd);
+    if (!window) return FALSE;
+    std::lock_guard<std::mutex> lock(window->frameMutex);
+    if (width) *width = window->clientWidth;
+    if (height) *height = window->clientHeight;
+    if (pixels && capacity >= window->client.size()) std::copy(window->client.begin(), window->client.end(), pixels);
     return TRUE;
 }
 

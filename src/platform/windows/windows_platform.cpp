@@ -26,6 +26,8 @@ struct SystemFunctions {
     decltype(::MFCreateDXGIDeviceManager)* createDeviceManager = nullptr;
     decltype(::MFCreateAsyncResult)* createAsyncResult = nullptr;
     decltype(::MFInvokeCallback)* invokeCallback = nullptr;
+    decltype(::MFCreateSample)* createSample = nullptr;
+    decltype(::MFCreateMemoryBuffer)* createMemoryBuffer = nullptr;
     decltype(::MFEnumDeviceSources)* enumDeviceSources = nullptr;
     decltype(::D3D11CreateDevice)* createDevice = nullptr;
 };
@@ -42,6 +44,8 @@ SystemFunctions LoadSystemFunctions()
     functions.createDeviceManager = Find<decltype(::MFCreateDXGIDeviceManager)>(mfplat, "MFCreateDXGIDeviceManager");
     functions.createAsyncResult = Find<decltype(::MFCreateAsyncResult)>(mfplat, "MFCreateAsyncResult");
     functions.invokeCallback = Find<decltype(::MFInvokeCallback)>(mfplat, "MFInvokeCallback");
+    functions.createSample = Find<decltype(::MFCreateSample)>(mfplat, "MFCreateSample");
+    functions.createMemoryBuffer = Find<decltype(::MFCreateMemoryBuffer)>(mfplat, "MFCreateMemoryBuffer");
     functions.enumDeviceSources = Find<decltype(::MFEnumDeviceSources)>(mf, "MFEnumDeviceSources");
     functions.createDevice = Find<decltype(::D3D11CreateDevice)>(d3d11, "D3D11CreateDevice");
     return functions;
@@ -111,6 +115,18 @@ HRESULT MFInvokeCallback(IMFAsyncResult* result)
 {
     const auto invoke = System().invokeCallback;
     return invoke ? invoke(result) : kMissing;
+}
+
+HRESULT MFCreateSample(IMFSample** sample)
+{
+    const auto create = System().createSample;
+    return create ? create(sample) : kMissing;
+}
+
+HRESULT MFCreateMemoryBuffer(DWORD maxLength, IMFMediaBuffer** buffer)
+{
+    const auto create = System().createMemoryBuffer;
+    return create ? create(maxLength, buffer) : kMissing;
 }
 
 }  // namespace lumicap::platform

@@ -49,6 +49,9 @@ static class WrapperCheck
         { "LumicapGetControlRange", "Int32(Int32,Int32&,Int32&,Int32&,Int32&,Int32&)" },
         { "LumicapGetControl", "Int32(Int32,Int32&,Int32&)" },
         { "LumicapSetControl", "Int32(Int32,Int32,Int32)" },
+        { "LumicapSetPreviewMirror", "Int32(Boolean:Bool)" },
+        { "LumicapSetPreviewFrames", "Int32(Boolean:Bool)" },
+        { "LumicapGetPreviewFrame", "Int32(UInt32&,UInt32&,Byte[],UInt64,UInt64&)" },
     };
 
     static string Describe(MethodInfo method)
@@ -180,13 +183,26 @@ static class WrapperCheck
         Check(result == Lumicap.MF_E_NOT_INITIALIZED, "InitializeCamera before CreateInstance is MF_E_NOT_INITIALIZED (0x" + result.ToString("X8") + ")");
         Check(logLines.Contains("InitializeCamera: " + name), "a UTF-16 name with a surrogate pair goes out and comes back through the log intact");
         Check(Lumicap.TakeLastPhoto().Length == 0, "TakeLastPhoto with no photo is empty");
+        result = Lumicap.SetPreviewMirror(true);
+        Check(result == Lumicap.MF_E_NOT_INITIALIZED && logLines.Contains("LumicapSetPreviewMirror: 1"),
+            "SetPreviewMirror before a camera is MF_E_NOT_INITIALIZED and logs (0x" + result.ToString("X8") + ")");
 
         IntPtr window = LumicapCreateMessageWindow();
         Lumicap.CreateInstance(window);
         result = Lumicap.InitializeCamera("Lumicap Virtual Camera");
         Check(result == 0 && PumpUntil(() => Count(Lumicap.WM_CAMERA_READY) > 0), "the virtual camera initialises (0x" + result.ToString("X8") + ")");
+        Check(Lumicap.SetPreviewFrames(true) == 0, "SetPreviewFrames(true) before the preview");
         result = Lumicap.StartPreview(0, window);
         Check(result == 0, "StartPreview of format 0 (0x" + result.ToString("X8") + ")");
+        int width = 0, height = 0;
+        ulong number = 0;
+        byte[] frame = null;
+        PumpUntil(() => (frame = Lumicap.GetPreviewFrame(out width, out height, out number)) != null);
+        // The first bar is white: blue, green and red all full.
+        bool white = frame != null && frame.Length == 640 * 480 * 4 && frame[(200 * 640 + 40) * 4] == 0xFF &&
+            frame[(200 * 640 + 40) * 4 + 1] == 0xFF && frame[(200 * 640 + 40) * 4 + 2] == 0xFF;
+        Check(white && width == 640 && height == 480 && number > 0,
+            "GetPreviewFrame gives the 640x480 frame with its white first bar (" + width + "x" + height + ", number " + number + ")");
 
         // One request only: asking again once the photo's event is passed on would start a new photo,
         // and TakeLastPhoto would then read that one's stream, still empty.
