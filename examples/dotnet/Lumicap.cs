@@ -280,7 +280,7 @@ namespace LumicapInterop
         static extern int NativeGetPreviewFrame(out uint width, out uint height, [Out] byte[] pixels, ulong capacity,
             out ulong frameNumber);
 
-        public const int ERROR_NOT_FOUND_HRESULT = unchecked((int)0x80070490);
+        // No frame yet: ERROR_NOT_FOUND_HRESULT (above); the buffer is too small:
         public const int ERROR_INSUFFICIENT_BUFFER_HRESULT = unchecked((int)0x8007007A);
 
         // The newest preview frame as 4 bytes a pixel (blue, green, red, unused), top row first: the
