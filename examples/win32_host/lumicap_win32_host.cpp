@@ -247,11 +247,9 @@ void OpenSelectedCamera()
     ClearSettings();
     host.photoPending = false;
     host.photoNoticed = false;
-    // Like InitializeCamera, it tears an earlier set-up down, its preview included.
-    const HRESULT hr = LumicapInitializeCameraByLink(host.link.c_str());
-    // InitializeCamera tears an earlier set-up down, its preview and its mirroring included.
+    // Like InitializeCamera, it tears an earlier set-up down, its preview and its mirroring included.
     SendMessageW(host.mirror, BM_SETCHECK, BST_UNCHECKED, 0);
-    const HRESULT hr = InitializeCamera(host.camera.c_str());
+    const HRESULT hr = LumicapInitializeCameraByLink(host.link.c_str());
     host.stage = SUCCEEDED(hr) ? Stage::Opening : Stage::NoCamera;
     Note(SUCCEEDED(hr) ? L"Opening " + host.camera + L"..." : Words(LUMICAP_ERROR_INITIALIZE, hr));
     UpdateControls();
