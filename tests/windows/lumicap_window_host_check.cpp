@@ -24,10 +24,8 @@ constexpr int IDC_START = 103;
 constexpr int IDC_STOP = 104;
 constexpr int IDC_PHOTO = 105;
 constexpr int IDC_STATUS = 106;
-constexpr int IDC_BRIGHTNESS_SLIDER = 200;  // the settings row of LUMICAP_CONTROL_BRIGHTNESS
-}
-
 constexpr int IDC_MIRROR = 107;
+constexpr int IDC_BRIGHTNESS_SLIDER = 200;  // the settings row of LUMICAP_CONTROL_BRIGHTNESS
 
 // The virtual camera's eight vertical bars, left to right, as 0xRRGGBB.
 constexpr uint32_t kBarColours[8] = {0xFFFFFF, 0xFFFF00, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000, 0x0000FF, 0x000000};
