@@ -107,6 +107,7 @@ struct Host {
     std::wstring note = L"Starting";
     std::wstring logLine;
     std::unique_ptr<SettingsPanel> settings;
+    int settingsHeight = 0;  // the rows below the status line, with their margin
 };
 
 Host host;
@@ -223,6 +224,7 @@ size_t FillFormats()
 // The window's height follows the settings rows below the status line.
 void FitSettings(int rowsHeight)
 {
+    host.settingsHeight = rowsHeight ? rowsHeight + kMargin : 0;
     RECT frame{0, 0, kMargin * 3 + kListWidth + kPreviewWidth,
                kMargin * 4 + kPreviewHeight + kButtonHeight + kStatusHeight + (rowsHeight ? rowsHeight + kMargin : 0)};
     AdjustWindowRect(&frame, static_cast<DWORD>(GetWindowLongPtrW(host.window, GWL_STYLE)), FALSE);
@@ -456,14 +458,17 @@ void ShowFrameCount()
 // The preview takes whatever room the list leaves; the buttons and the status stay below it.
 void LayOut(int width, int height)
 {
-    if (!host.preview) return;
+    if (!host.preview || !host.settings) return;
     const int left = kMargin;
     const int right = kMargin * 2 + kListWidth;
     const int previewWidth = width - right - kMargin;
-    const int previewHeight = height - kMargin * 4 - kButtonHeight - kStatusHeight;
+    // The settings rows keep their height below the status line; the preview takes the rest.
+    const int previewHeight = height - kMargin * 4 - kButtonHeight - kStatusHeight - host.settingsHeight;
     if (previewWidth <= 0 || previewHeight <= 0) return;
-    MoveWindow(host.preview, right, kMargin, previewWidth, previewHeight, TRUE);
     const int buttonsTop = kMargin * 2 + previewHeight;
+    // Moved first: the rows are found below their old top, where the status line may be going.
+    host.settings->MoveTo(buttonsTop + kButtonHeight + kStatusHeight + 2 * kMargin);
+    MoveWindow(host.preview, right, kMargin, previewWidth, previewHeight, TRUE);
     HWND buttons[] = {host.start, host.stop, host.photo, host.mirror};
     for (int i = 0; i < 4; ++i) {
         MoveWindow(buttons[i], right + i * (kButtonWidth + kMargin), buttonsTop, kButtonWidth, kButtonHeight, TRUE);

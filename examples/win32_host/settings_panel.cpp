@@ -76,6 +76,21 @@ void SettingsPanel::Clear()
     rows_.clear();
 }
 
+void SettingsPanel::MoveTo(int top)
+{
+    const int delta = top - top_;
+    if (delta == 0) return;
+    for (HWND child = GetWindow(parent_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect;
+        GetWindowRect(child, &rect);
+        MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&rect), 2);
+        if (rect.top >= top_) {
+            SetWindowPos(child, nullptr, rect.left, rect.top + delta, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    top_ = top;
+}
+
 void SettingsPanel::Refresh(const Row& row)
 {
     INT32 value = 0, flags = 0;

@@ -19,6 +19,8 @@ public:
     // One row for each control the camera of the current set-up answers; returns the rows' height.
     int Fill();
     void Clear();
+    // Moves the rows so they start at `top` (the window's layout changed above them).
+    void MoveTo(int top);
     // WM_HSCROLL from one of the sliders (code and thumb position as its wParam carries them); false
     // when the bar is not one of them.
     bool OnScroll(HWND bar, int code, int thumb);
@@ -43,6 +45,6 @@ private:
 
     const HWND parent_;
     const int left_;
-    const int top_;
+    int top_;
     std::vector<Row> rows_;
 };

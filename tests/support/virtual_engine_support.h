@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/virtual/virtual_platform.h"
+#include "platform/capture_engine/late_stop.h"
 #include "platform/media_foundation/activation.h"
 #include "platform/media_foundation/media_event.h"
 #include "platform/media_foundation/media_type.h"
@@ -249,6 +250,8 @@ protected:
         engine_.Reset();
         callback_.Reset();
         DestroyWindow(window_);
+        // An engine released while it drew stops drawing (and lets go of its sink) a little later.
+        FinishLateStops();
         EXPECT_EQ(LiveObjectCount(), liveAtStart_);
         Reset();
     }

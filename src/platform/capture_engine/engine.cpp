@@ -376,8 +376,8 @@ HRESULT CaptureEngine::StartRendering()
     }
     settings.window = previewSink_->RenderHandle();
     settings.frames = frames_.get();
-    // The renderer stops before the engine lets go of its sink.
-    settings.presentation = [sink = previewSink_.Get()] { return sink->Presentation(); };
+    // The renderer holds the sink: an engine released while it draws stops drawing only later.
+    settings.presentation = [sink = previewSink_] { return sink->Presentation(); };
     hr = renderer_->Start(settings);
     if (FAILED(hr)) return hr;
     std::lock_guard<std::mutex> lock(mutex_);

@@ -5,6 +5,8 @@
 // module is torn down no platform object may be left alive.
 #include "support/test_host.h"
 
+#include "platform/capture_engine/late_stop.h"
+
 #include "capture/capture_manager.h"
 #include "platform/portable/portable_state.h"
 #include "platform/virtual/virtual_platform.h"
@@ -100,6 +102,8 @@ protected:
     {
         ResetModule();
         DrainEvents(window_);
+        // An engine released while it drew stops drawing (and lets go of its sink) a little later.
+        virt::FinishLateStops();
         EXPECT_EQ(virt::LiveObjectCount(), liveAtStart_) << "platform objects left alive";
         HostTest::TearDown();
     }
