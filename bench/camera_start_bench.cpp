@@ -19,6 +19,7 @@ void RunCameraStartBench(const RunLength& length, BenchHost& host, ResultTable& 
     for (int i = 0; i < rounds + 2; ++i) {
         // Opened from no engine set-up, as a host's first InitializeCamera is: the tear-down of the
         // previous set-up (its preview included) is not part of the time.
+        Module().theManager->StopPreviewBeforeTearDown();
         Module().theManager->ReleaseEngine();
         const auto opening = Clock::now();
         if (FAILED(::InitializeCamera(u"Lumicap Virtual Camera"))) throw std::runtime_error("InitializeCamera failed");
