@@ -1,5 +1,6 @@
 #include "road_host.h"
 
+#include "platform/capture_engine/late_stop.h"
 #include "platform/media_foundation/media_event.h"
 #include "platform/virtual/virtual_platform.h"
 #include "support/test_host.h"
@@ -125,6 +126,8 @@ void TearDownLibrary(RoadHost& host)
 {
     testing::ResetModule();
     host.Drain();
+    // An engine released while it drew stops drawing (and lets go of its sink) a little later.
+    virt::FinishLateStops();
 }
 
 }  // namespace lumicap::reliability
