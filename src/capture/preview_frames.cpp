@@ -1,5 +1,6 @@
 #include "preview_frames.h"
 
+#include "rgb32_copy.h"
 #include "interface/log.h"
 #include "platform/com_object.h"
 #include "platform/com_ptr.h"
@@ -7,11 +8,8 @@
 #include "platform/no_destructor.h"
 #include "platform/no_throw.h"
 
-#include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <mutex>
-#include <vector>
 
 namespace lumicap {
 namespace {
@@ -52,18 +50,13 @@ public:
         return active_;
     }
 
-    // Keeps the bytes (top row first, 4 a pixel) as the newest frame; false when the sample is not one
-    // of this configuration or not a whole frame.
-    bool Keep(uint64_t configuration, const BYTE* bytes, DWORD length, HWND* window, bool* mirrored)
+    // Keeps the buffer (top row first, 4 bytes a pixel) as the newest frame, without a copy; false when
+    // the sample is not one of this configuration or not a whole frame.
+    bool Keep(uint64_t configuration, IMFMediaBuffer* buffer, DWORD length, HWND* window, bool* mirrored)
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        const size_t count = static_cast<size_t>(width_) * height_;
-        if (configuration != configuration_ || !active_ || length < count * 4) return false;
-        if (FAILED(ResizeNoThrow(pixels_, count))) return false;
-        // 0x00RRGGBB: the unused byte is cleared here, on the engine's thread, whatever the sink left
-        // there, so a host's copy is a plain one.
-        const auto* from = reinterpret_cast<const uint32_t*>(bytes);
-        std::transform(from, from + count, pixels_.begin(), [](uint32_t p) { return p & 0xFFFFFFu; });
+        if (configuration != configuration_ || !active_ || length / 4 < Count()) return false;
+        frame_ = ComPtr<IMFMediaBuffer>::Share(buffer);
         ++number_;
         *window = window_;
         *mirrored = mirrored_;
@@ -79,8 +72,13 @@ public:
         *height = has ? height_ : 0;
         *number = number_;
         if (!has) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-        if (!pixels || capacity < pixels_.size()) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-        std::memcpy(pixels, pixels_.data(), pixels_.size() * sizeof(uint32_t));
+        if (!pixels || capacity < Count()) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+        BYTE* bytes = nullptr;
+        const HRESULT hr = frame_->Lock(&bytes, nullptr, nullptr);
+        if (FAILED(hr)) return hr;
+        // The sink's samples leave RGB32's unused byte as they like; the host gets 0x00RRGGBB.
+        CopyRgb32Pixels(pixels, reinterpret_cast<const uint32_t*>(bytes), Count());
+        frame_->Unlock();
         return S_OK;
     }
 
@@ -101,7 +99,10 @@ private:
         window_ = nullptr;
         number_ = 0;
         mirrored_ = false;
+        frame_.Reset();
     }
+
+    size_t Count() const { return static_cast<size_t>(width_) * height_; }
 
     std::mutex mutex_;
     bool setUp_ = false;
@@ -112,7 +113,7 @@ private:
     UINT32 height_ = 0;
     bool mirrored_ = false;
     uint64_t number_ = 0;
-    std::vector<uint32_t> pixels_;
+    ComPtr<IMFMediaBuffer> frame_;  // the newest sample's, kept as the sink handed it over
 };
 
 FrameStore& Store()
@@ -160,7 +161,7 @@ private:
         if (FAILED(buffer->Lock(&bytes, nullptr, &length))) return;
         HWND window = nullptr;
         bool mirrored = false;
-        if (Store().Keep(configuration_, bytes, length, &window, &mirrored) && window) {
+        if (Store().Keep(configuration_, buffer.Get(), length, &window, &mirrored) && window) {
             // Drawn from the sample itself, following the window's size as it is now.
             RECT client{};
             if (GetClientRect(window, &client)) {

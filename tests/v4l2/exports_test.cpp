@@ -289,6 +289,23 @@ TEST_F(Exports, ListsTheFormatsV4l2CtlListsMappedToTheLibrarysNames)
     EXPECT_EQ(MediaTypeList(), expected);
 }
 
+// vivid's bars across the middle row of a 0x00RRGGBB picture: white, yellow, cyan, green, magenta,
+// red, blue, black at 75%.
+void ExpectVividBars(const std::vector<uint32_t>& pixels, UINT32 width, UINT32 height)
+{
+    const uint32_t bars[8] = {0xBFBFBF, 0xBFBF00, 0x00BFBF, 0x00BF00, 0xBF00BF, 0xBF0000, 0x0000BF, 0x000000};
+    for (UINT32 bar = 0; bar < 8; ++bar) {
+        const uint32_t pixel = pixels[height / 2 * width + bar * width / 8 + width / 16];
+        SCOPED_TRACE(::testing::Message() << "bar " << bar << ": 0x" << std::hex << pixel);
+        EXPECT_EQ(pixel >> 24, 0u);
+        for (int shift = 0; shift <= 16; shift += 8) {
+            const int got = static_cast<int>((pixel >> shift) & 0xFF);
+            const int want = static_cast<int>((bars[bar] >> shift) & 0xFF);
+            EXPECT_NEAR(got, want, 24) << "channel at bit " << shift;
+        }
+    }
+}
+
 TEST_F(Exports, PreviewShowsVividsColourBars)
 {
     ASSERT_TRUE(SetControl(kOpened, "osd_text_mode", 2));
@@ -302,19 +319,40 @@ TEST_F(Exports, PreviewShowsVividsColourBars)
     ASSERT_TRUE(LumicapGetLatestFrame(host_->PreviewWindow(), pixels.data(), pixels.size(), &width, &height));
     ASSERT_EQ(width, 320u);
     ASSERT_EQ(height, 180u);
-    // White, yellow, cyan, green, magenta, red, blue, black at 75%.
-    const uint32_t bars[8] = {0xBFBFBF, 0xBFBF00, 0x00BFBF, 0x00BF00, 0xBF00BF, 0xBF0000, 0x0000BF, 0x000000};
-    for (int bar = 0; bar < 8; ++bar) {
-        const uint32_t pixel = pixels[90 * width + bar * width / 8 + width / 16];
-        SCOPED_TRACE(::testing::Message() << "bar " << bar << ": 0x" << std::hex << pixel);
-        EXPECT_EQ(pixel >> 24, 0u);
-        for (int shift = 0; shift <= 16; shift += 8) {
-            const int got = static_cast<int>((pixel >> shift) & 0xFF);
-            const int want = static_cast<int>((bars[bar] >> shift) & 0xFF);
-            EXPECT_NEAR(got, want, 24) << "channel at bit " << shift;
-        }
-    }
+    ExpectVividBars(pixels, width, height);
     SetControl(kOpened, "osd_text_mode", 0);
+}
+
+// Frames only (no window): the host reads the camera's frames converted straight from the driver's
+// buffers, numbered as they came.
+TEST_F(Exports, FramesModeHandsTheHostVividsColourBars)
+{
+    ASSERT_TRUE(SetControl(kOpened, "osd_text_mode", 2));
+    ASSERT_EQ(host_->Initialize("vivid"), S_OK);
+    const INT32 index = FindMediaType(MediaTypeList(), "320 X 180 YUY2");
+    ASSERT_GE(index, 0);
+    ASSERT_EQ(LumicapSetPreviewFrames(TRUE), S_OK);
+    ASSERT_EQ(StartPreview(index, nullptr), S_OK);
+    std::vector<uint32_t> pixels(320 * 180);
+    UINT32 width = 0, height = 0;
+    UINT64 first = 0, later = 0;
+    auto frameAfter = [&](UINT64 after, UINT64* number) {
+        return host_->PumpUntil(
+            [&] {
+                return LumicapGetPreviewFrame(&width, &height, pixels.data(), pixels.size(), number) == S_OK &&
+                       *number > after;
+            },
+            seconds(10));
+    };
+    EXPECT_TRUE(frameAfter(0, &first));
+    // A frame after the first: the first may predate the control.
+    EXPECT_TRUE(frameAfter(first, &later));
+    StopPreview();
+    LumicapSetPreviewFrames(FALSE);
+    SetControl(kOpened, "osd_text_mode", 0);
+    ASSERT_EQ(width, 320u);
+    ASSERT_EQ(height, 180u);
+    ExpectVividBars(pixels, width, height);
 }
 
 TEST_F(Exports, APhotoOfAYuy2PreviewIsAJpegOfItsSize) { ExpectPhotoOf("640 X 360 YUY2"); }

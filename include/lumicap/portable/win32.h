@@ -410,8 +410,9 @@ LUMICAP_PORTABLE_API LONG_PTR SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR 
 LUMICAP_PORTABLE_API BOOL GetClientRect(HWND hWnd, RECT* lpRect);
 LUMICAP_PORTABLE_API BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
 
-/* What a window has been shown: the latest frame drawn into it (32-bit 0x00RRGGBB pixels, top row
- * first) and how many frames it received. Stands in for what a real window would display. */
+/* What a window has been shown: the latest frame drawn into it (32-bit RGB32 pixels, top row first;
+ * read back as 0x00RRGGBB) and how many frames it received. Stands in for what a real window would
+ * display. */
 LUMICAP_PORTABLE_API BOOL LumicapPresentFrame(HWND hWnd, const uint32_t* pixels, UINT32 width, UINT32 height);
 LUMICAP_PORTABLE_API UINT64 LumicapGetFrameCount(HWND hWnd);
 /* Copies the latest frame into pixels (capacity in pixels) and reports its size; FALSE when none. */

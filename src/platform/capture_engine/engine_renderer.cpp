@@ -74,12 +74,13 @@ void EngineRenderer::Run(RenderSettings settings)
     for (uint64_t n = 1; !stopping_; ++n) {
         lock.unlock();
         const uint64_t frame = frames_.load(std::memory_order_relaxed);
+        const PreviewPresentation presentation =
+            settings.presentation ? settings.presentation() : PreviewPresentation{};
         // A frame the source could not give is neither drawn nor counted.
-        if (SUCCEEDED(settings.frames->Deliver({pixels_.data(), format.width, format.height, frame, true}))) {
-            if (Blocked()) std::fill(pixels_.begin(), pixels_.end(), 0u);
-            Present(settings, startClient, frame);
-            frames_.store(frame + 1, std::memory_order_release);
-        }
+        const bool rendered = presentation.sampleCallback
+                                  ? HandOver(settings, frame, presentation.sampleCallback.Get())
+                                  : Draw(settings, presentation, startClient, frame);
+        if (rendered) frames_.store(frame + 1, std::memory_order_release);
         lock.lock();
         const auto deadline =
             start + std::chrono::nanoseconds(static_cast<long long>(std::llround(periodNs * static_cast<double>(n))));
@@ -87,35 +88,42 @@ void EngineRenderer::Run(RenderSettings settings)
     }
 }
 
-void EngineRenderer::Present(const RenderSettings& settings, const RECT& startClient, uint64_t frame)
+bool EngineRenderer::Draw(const RenderSettings& settings, const PreviewPresentation& presentation,
+                          const RECT& startClient, uint64_t frame)
 {
-    const PreviewPresentation presentation = settings.presentation ? settings.presentation() : PreviewPresentation{};
     const UINT32 width = settings.format.width;
-    // The host's own frames are as the camera sees them; mirroring is for the picture shown.
-    if (presentation.sampleCallback) {
-        HandOver(settings.format, frame, presentation.sampleCallback.Get());
-        return;
-    }
+    const UINT32 height = settings.format.height;
+    // The window may have handed back a buffer of another size with its previous frame.
+    if (FAILED(ResizeNoThrow(pixels_, static_cast<size_t>(width) * height))) return false;
+    if (FAILED(settings.frames->Deliver({pixels_.data(), width, height, frame, true}))) return false;
+    if (Blocked()) std::fill(pixels_.begin(), pixels_.end(), 0u);
     if (presentation.mirrored) {
         for (auto row = pixels_.begin(); row != pixels_.end(); row += width) std::reverse(row, row + width);
     }
-    if (!settings.window) return;
-    PresentFrame(settings.window, pixels_.data(), width, settings.format.height,
-                 presentation.hasDestination ? presentation.destination : startClient);
+    if (settings.window) {
+        PresentFrame(settings.window, pixels_, width, height,
+                     presentation.hasDestination ? presentation.destination : startClient);
+    }
+    return true;
 }
 
-void EngineRenderer::HandOver(const FrameFormat& format, uint64_t frame, IMFCaptureEngineOnSampleCallback* callback)
+// The host's own frames are as the camera sees them, never mirrored. The source converts straight into
+// the sample's buffer, which the host may keep; a frame that cannot be wrapped is dropped.
+bool EngineRenderer::HandOver(const RenderSettings& settings, uint64_t frame, IMFCaptureEngineOnSampleCallback* callback)
 {
-    const DWORD length = static_cast<DWORD>(pixels_.size() * sizeof(uint32_t));
+    const FrameFormat& format = settings.format;
+    const DWORD length = format.width * format.height * static_cast<DWORD>(sizeof(uint32_t));
     ComPtr<IMFMediaBuffer> buffer;
-    ComPtr<IMFSample> sample;
     HRESULT hr = platform::MFCreateMemoryBuffer(length, buffer.Put());
     BYTE* bytes = nullptr;
     if (SUCCEEDED(hr)) hr = buffer->Lock(&bytes, nullptr, nullptr);
-    if (FAILED(hr)) return;
-    // 0x00RRGGBB little-endian is RGB32's byte order (B, G, R, unused), top row first.
-    std::memcpy(bytes, pixels_.data(), length);
+    if (FAILED(hr)) return false;
+    // RGB32 is the frame's own layout (bytes B, G, R, unused), top row first.
+    hr = settings.frames->Deliver({reinterpret_cast<uint32_t*>(bytes), format.width, format.height, frame, true});
+    if (SUCCEEDED(hr) && Blocked()) std::memset(bytes, 0, length);
     buffer->Unlock();
+    if (FAILED(hr)) return false;
+    ComPtr<IMFSample> sample;
     hr = buffer->SetCurrentLength(length);
     if (SUCCEEDED(hr)) hr = platform::MFCreateSample(sample.Put());
     if (SUCCEEDED(hr)) hr = sample->AddBuffer(buffer.Get());
@@ -124,6 +132,7 @@ void EngineRenderer::HandOver(const FrameFormat& format, uint64_t frame, IMFCapt
     if (SUCCEEDED(hr)) hr = sample->SetSampleTime(std::llround(period * static_cast<double>(frame)));
     if (SUCCEEDED(hr)) hr = sample->SetSampleDuration(std::llround(period));
     if (SUCCEEDED(hr)) callback->OnSample(sample.Get());
+    return true;
 }
 
 }  // namespace lumicap::virt

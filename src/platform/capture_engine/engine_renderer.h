@@ -43,9 +43,11 @@ public:
 
 private:
     void Run(RenderSettings settings);
-    void Present(const RenderSettings& settings, const RECT& startClient, uint64_t frame);
-    // The frame as an RGB32 sample to the host's callback; a frame that cannot be wrapped is dropped.
-    void HandOver(const FrameFormat& format, uint64_t frame, IMFCaptureEngineOnSampleCallback* callback);
+    // Each true when the source gave the frame. Draw: into the window, as the host set it to be shown.
+    bool Draw(const RenderSettings& settings, const PreviewPresentation& presentation, const RECT& startClient,
+              uint64_t frame);
+    // HandOver: as an RGB32 sample to the host's callback.
+    bool HandOver(const RenderSettings& settings, uint64_t frame, IMFCaptureEngineOnSampleCallback* callback);
 
     std::mutex mutex_;
     std::condition_variable wake_;
@@ -53,7 +55,7 @@ private:
     std::thread thread_;
     FrameSource* source_ = nullptr;  // the running preview's source
     HANDLE window_ = nullptr;        // the running preview's window, claimed while it runs
-    std::vector<uint32_t> pixels_;  // reused by every frame, and across starts
+    std::vector<uint32_t> pixels_;  // the frame being drawn; traded with the window's previous one
     std::atomic<uint64_t> frames_{0};
     std::atomic<bool> blocked_{false};
 };

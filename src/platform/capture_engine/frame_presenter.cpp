@@ -2,6 +2,10 @@
 
 #include "platform/letterboxed_picture.h"
 
+#ifndef _WIN32
+#include "platform/portable/window_frame.h"
+#endif
+
 #ifdef _WIN32
 #include "platform/no_destructor.h"
 #include "platform/no_throw.h"
@@ -63,31 +67,28 @@ PresentedFrames& Frames()
     return frames.Get();
 }
 
-// Keeps the frame as the window's latest; false when it cannot be kept.
-bool Record(HWND hwnd, const uint32_t* pixels, UINT32 width, UINT32 height)
+// Keeps the frame as the window's latest, taking its buffer and giving the previous one back.
+void Record(HWND hwnd, std::vector<uint32_t>& pixels, UINT32 width, UINT32 height)
 {
-    return SUCCEEDED(NoThrow([&] {
-        const std::shared_ptr<PresentedFrame> frame = Frames().ForPresenting(hwnd);
-        std::lock_guard<std::mutex> lock(frame->mutex);
-        // assign keeps the buffer when it is already large enough.
-        frame->pixels.assign(pixels, pixels + static_cast<size_t>(width) * height);
-        frame->width = width;
-        frame->height = height;
-        ++frame->count;
-    }));
+    const std::shared_ptr<PresentedFrame> frame = Frames().ForPresenting(hwnd);
+    std::lock_guard<std::mutex> lock(frame->mutex);
+    frame->pixels.swap(pixels);
+    frame->width = width;
+    frame->height = height;
+    ++frame->count;
 }
 
 }  // namespace
 
-bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height, const RECT& destination)
+bool PresentFrame(HANDLE window, std::vector<uint32_t>& pixels, UINT32 width, UINT32 height, const RECT& destination)
 {
     HWND hwnd = static_cast<HWND>(window);
-    if (!pixels || width == 0 || height == 0) return false;
+    if (width == 0 || height == 0 || pixels.size() != static_cast<size_t>(width) * height) return false;
     // A window that is gone receives nothing; one that exists receives the frame even while it cannot
     // be drawn (minimised, no client area), as a real window is sent it.
     if (!IsWindow(hwnd)) return false;
-    const bool kept = Record(hwnd, pixels, width, height);
-    return DrawLetterboxed(hwnd, pixels, width, height, destination, false) && kept;
+    const bool drawn = DrawLetterboxed(hwnd, pixels.data(), width, height, destination, false);
+    return SUCCEEDED(NoThrow([&] { Record(hwnd, pixels, width, height); })) && drawn;
 }
 
 UINT64 PresentedFrameCount(HANDLE window)
@@ -106,19 +107,23 @@ bool LatestPresentedFrame(HANDLE window, uint32_t* pixels, size_t capacity, UINT
     if (frame->count == 0) return false;
     if (width) *width = frame->width;
     if (height) *height = frame->height;
-    if (pixels && capacity >= frame->pixels.size()) std::copy(frame->pixels.begin(), frame->pixels.end(), pixels);
+    if (pixels && capacity >= frame->pixels.size()) {
+        std::transform(frame->pixels.begin(), frame->pixels.end(), pixels,
+                       [](uint32_t pixel) { return pixel & 0x00FFFFFFu; });
+    }
     return true;
 }
 
 #else
 
 // Off Windows a window is the portable subset's message window, which keeps the latest frame drawn
-// into it itself, or given to it when there is no room to draw.
-bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height, const RECT& destination)
+// into it itself, or is handed it when there is no room to draw.
+bool PresentFrame(HANDLE window, std::vector<uint32_t>& pixels, UINT32 width, UINT32 height, const RECT& destination)
 {
     HWND hwnd = static_cast<HWND>(window);
-    return DrawLetterboxed(hwnd, pixels, width, height, destination, false) ||
-           LumicapPresentFrame(hwnd, pixels, width, height) != FALSE;
+    if (width == 0 || height == 0 || pixels.size() != static_cast<size_t>(width) * height) return false;
+    return DrawLetterboxed(hwnd, pixels.data(), width, height, destination, false) ||
+           portable::PresentFrameBuffer(hwnd, pixels, width, height) != FALSE;
 }
 
 UINT64 PresentedFrameCount(HANDLE window) { return LumicapGetFrameCount(static_cast<HWND>(window)); }

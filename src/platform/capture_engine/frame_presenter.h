@@ -6,6 +6,7 @@
 #include "../platform.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace lumicap::virt {
 
@@ -20,15 +21,15 @@ struct PreviewPresentation {
     ComPtr<IMFCaptureEngineOnSampleCallback> sampleCallback;
 };
 
-// Shows width x height pixels of 0x00RRGGBB (top row first) in the window's destination rectangle,
-// letterboxed with black bars; false when it cannot. The frame is kept as the window's latest even
-// while it cannot be drawn.
-bool PresentFrame(HANDLE window, const uint32_t* pixels, UINT32 width, UINT32 height, const RECT& destination);
+// Shows width x height RGB32 pixels (top row first) in the window's destination rectangle, letterboxed
+// with black bars; false when it cannot. The frame becomes the window's latest, even while it cannot be
+// drawn, without a copy: pixels gets the buffer of the window's previous frame back (of any size).
+bool PresentFrame(HANDLE window, std::vector<uint32_t>& pixels, UINT32 width, UINT32 height, const RECT& destination);
 
 // Frames presented to the window so far.
 UINT64 PresentedFrameCount(HANDLE window);
 
-// The latest frame presented to the window: false when there is none. Its size is always reported;
+// The latest frame presented to the window, as 0x00RRGGBB: false when there is none. Its size is always reported;
 // its pixels are copied only when pixels holds at least width * height values (capacity).
 bool LatestPresentedFrame(HANDLE window, uint32_t* pixels, size_t capacity, UINT32* width, UINT32* height);
 

@@ -19,7 +19,9 @@ struct FrameFormat {
     UINT32 rateDenominator = 1;
 };
 
-// A frame to fill: width x height pixels as 0x00RRGGBB, numbered from 0 by the engine. The preview
+// A frame to fill: width x height RGB32 pixels (0xXXRRGGBB: the top byte is RGB32's unused one, which
+// a source may leave as its conversion does; what is shown or handed on ignores it), numbered from 0
+// by the engine. The preview
 // asks for fresh frames: a device-backed source waits (briefly) for one it has not delivered yet, so
 // the preview runs at the device's pace; photos take the latest.
 struct Frame {
@@ -40,7 +42,7 @@ public:
     // Brackets the preview's stream; called from one thread at a time.
     virtual HRESULT Start(const FrameFormat& format) = 0;
     virtual void Stop() = 0;
-    // Fills the frame at its own size, already converted to 0x00RRGGBB. The preview and photos ask
+    // Fills the frame at its own size, already converted to RGB32. The preview and photos ask
     // from different threads, each with its own buffer; photos ask whether or not the preview runs.
     virtual HRESULT Deliver(const Frame& frame) = 0;
     // A photo the source makes itself, as a JPEG of the format's size: a camera that compresses its

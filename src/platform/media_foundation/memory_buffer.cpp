@@ -1,10 +1,10 @@
 // Media buffers in system memory: MFCreateMemoryBuffer.
 #include "platform/com_ptr.h"
 #include "platform/control/faults.h"
-#include "platform/no_throw.h"
 #include "virtual_com_object.h"
 
 #include <memory>
+#include <new>
 #include <mutex>
 
 namespace lumicap::virt {
@@ -20,7 +20,12 @@ public:
 
     explicit MemoryBuffer(DWORD maxLength) : maxLength_(maxLength) {}
 
-    HRESULT Allocate() { return NoThrow([&] { bytes_ = std::make_unique<BYTE[]>(maxLength_ ? maxLength_ : 1); }); }
+    // Left uninitialised, as the system's: a frame buffer is written whole before it is read.
+    HRESULT Allocate()
+    {
+        bytes_.reset(new (std::nothrow) BYTE[maxLength_ ? maxLength_ : 1]);
+        return bytes_ ? S_OK : E_OUTOFMEMORY;
+    }
 
     // As the system's: Lock may be nested; the bytes stay where they are either way.
     HRESULT STDMETHODCALLTYPE Lock(BYTE** buffer, DWORD* maxLength, DWORD* currentLength) override

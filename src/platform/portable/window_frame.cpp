@@ -1,5 +1,7 @@
 // What a message window shows: the latest frame presented to it, how many it received, and its
 // client area.
+#include "platform/portable/window_frame.h"
+
 #include "platform/portable/portable_state.h"
 
 #include "platform/no_throw.h"
@@ -44,6 +46,25 @@ BOOL LumicapPresentFrame(HWND hWnd, const uint32_t* pixels, UINT32 width, UINT32
     return KeepFrame(*window, pixels, width, height);
 }
 
+namespace lumicap::portable {
+
+BOOL PresentFrameBuffer(HWND hWnd, std::vector<uint32_t>& pixels, UINT32 width, UINT32 height)
+{
+    if (width == 0 || height == 0 || pixels.size() != static_cast<size_t>(width) * height) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    auto window = LiveWindow(hWnd);
+    if (!window) return FALSE;
+    std::lock_guard<std::mutex> lock(window->frameMutex);
+    window->pixels.swap(pixels);
+    window->width = width;
+    window->height = height;
+    ++window->frameCount;
+    return TRUE;
+}
+
+}  // namespace lumicap::portable
+
 BOOL LumicapGetClientPicture(HWND hWnd, uint32_t* pixels, size_t capacity, UINT32* width, UINT32* height)
 {
     auto window = LiveWindow(hWnd);
@@ -72,8 +93,10 @@ BOOL LumicapGetLatestFrame(HWND hWnd, uint32_t* pixels, size_t capacity, UINT32*
     if (width) *width = window->width;
     if (height) *height = window->height;
     // A buffer too small receives nothing, but the size is still reported so the caller can grow it.
+    // As a screen shows it: RGB32's unused top byte is not part of the picture.
     if (pixels && capacity >= window->pixels.size()) {
-        std::copy(window->pixels.begin(), window->pixels.end(), pixels);
+        std::transform(window->pixels.begin(), window->pixels.end(), pixels,
+                       [](uint32_t pixel) { return pixel & 0x00FFFFFFu; });
     }
     return TRUE;
 }

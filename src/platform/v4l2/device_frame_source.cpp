@@ -58,11 +58,18 @@ HRESULT DeviceFrameSource::Start(const virt::FrameFormat& format)
                            format.rateDenominator);
         if (hr != MF_E_INVALIDMEDIATYPE || i + 1 == pixelFormats.size()) break;
     }
+    if (SUCCEEDED(hr)) {
+        hr = NoThrow([&] {
+            readers_.assign(stream->BufferCount(), 0);
+            retired_.assign(stream->BufferCount(), false);
+        });
+    }
     if (FAILED(hr)) return hr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         streaming_ = true;
         stopping_ = false;
+        hasLatest_ = false;
         sequence_ = previewed_ = photographed_ = 0;
         freshWait_ = FreshWait(format);
     }
@@ -84,10 +91,14 @@ void DeviceFrameSource::Stop()
     }
     arrived_.notify_all();
     if (capture_.joinable()) capture_.join();
+    {
+        // A photo taken on another thread may still read a buffer.
+        Lock lock(mutex_);
+        arrived_.wait(lock, [this] { return std::all_of(readers_.begin(), readers_.end(), [](int n) { return n == 0; }); });
+        streaming_ = false;
+        hasLatest_ = false;
+    }
     stream_.reset();
-    std::lock_guard<std::mutex> lock(mutex_);
-    streaming_ = false;
-    latest_.clear();
 }
 
 HRESULT DeviceFrameSource::Deliver(const virt::Frame& frame)
@@ -97,7 +108,13 @@ HRESULT DeviceFrameSource::Deliver(const virt::Frame& frame)
     const HRESULT hr = WaitForFrameAfter(lock, frame.fresh ? previewed_ : 0, freshWait_);
     if (FAILED(hr)) return hr;
     if (frame.fresh) previewed_ = sequence_;
-    return ConvertToRgb32(Latest(), frame.pixels, frame.width, frame.height, conversion_);
+    uint32_t index = 0;
+    const CapturedFrame latest = AcquireLatest(&index);
+    lock.unlock();
+    // Only the render thread asks (photos take TakePhoto), so the scratch is its own.
+    const HRESULT converted = ConvertToRgb32(latest, frame.pixels, frame.width, frame.height, conversion_);
+    Release(index);
+    return converted;
 }
 
 HRESULT DeviceFrameSource::TakePhoto(const virt::FrameFormat& format, std::vector<uint8_t>* jpeg)
@@ -121,49 +138,78 @@ HRESULT DeviceFrameSource::EncodeLatest(const virt::FrameFormat& format, std::ve
     const HRESULT hr = WaitForFrameAfter(lock, std::max(photographed_, sequence_), kPhotoFrameWait);
     if (FAILED(hr)) return hr;
     photographed_ = sequence_;
-    return EncodePhotoJpeg(Latest(), format.width, format.height, photo_, jpeg);
+    uint32_t index = 0;
+    const CapturedFrame latest = AcquireLatest(&index);
+    lock.unlock();
+    const HRESULT encoded = EncodePhotoJpeg(latest, format.width, format.height, photo_, jpeg);
+    Release(index);
+    return encoded;
 }
 
 HRESULT DeviceFrameSource::WaitForFrameAfter(Lock& lock, uint64_t after, std::chrono::milliseconds timeout)
 {
     arrived_.wait_for(lock, timeout, [&] { return sequence_ > after || lost_ || stopping_; });
-    if (sequence_ > after && !latest_.empty()) return S_OK;
+    if (sequence_ > after && hasLatest_) return S_OK;
     if (lost_) return MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED;
     return HRESULT_FROM_WIN32(1460);  // ERROR_TIMEOUT: the camera sent nothing in time
 }
 
-CapturedFrame DeviceFrameSource::Latest() const
+CapturedFrame DeviceFrameSource::AcquireLatest(uint32_t* index)
 {
-    return {pixelFormat_, width_, height_, bytesPerLine_, latest_.data(), latest_.size()};
+    *index = latest_.index;
+    ++readers_[latest_.index];
+    return {stream_->PixelFormat(), stream_->Width(), stream_->Height(), stream_->BytesPerLine(), latest_.data,
+            latest_.bytesUsed};
+}
+
+void DeviceFrameSource::Release(uint32_t index)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (--readers_[index] == 0 && retired_[index]) Retire(index);
+    }
+    // Stop waits for the last reader; the capture thread for a buffer to queue.
+    arrived_.notify_all();
+}
+
+void DeviceFrameSource::Retire(uint32_t index)
+{
+    if (readers_[index] > 0) {
+        retired_[index] = true;
+        return;
+    }
+    retired_[index] = false;
+    // A failure shows as the capture thread's next wait failing: the device is gone.
+    stream_->Requeue({nullptr, 0, index, 0, 0});
+}
+
+bool DeviceFrameSource::WaitForQueuedBuffer(Lock& lock)
+{
+    while (!stopping_ && stream_->QueuedCount() == 0) {
+        arrived_.wait_for(lock, std::chrono::milliseconds(kPollMilliseconds));
+    }
+    return !stopping_;
 }
 
 void DeviceFrameSource::Capture()
 {
-    std::vector<uint8_t> back;
     for (;;) {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (stopping_) return;
+            Lock lock(mutex_);
+            if (!WaitForQueuedBuffer(lock)) return;
         }
         VideoStream::Dequeued frame{};
-        HRESULT hr = stream_->WaitFrame(kPollMilliseconds, &frame);
+        const HRESULT hr = stream_->WaitFrame(kPollMilliseconds, &frame);
         if (hr == S_FALSE) continue;
-        if (SUCCEEDED(hr)) {
-            if (FAILED(AssignNoThrow(back, frame.data, frame.data + frame.bytesUsed))) back.clear();
-            hr = stream_->Requeue(frame);
-        }
         if (FAILED(hr)) {
             Lose();
             return;
         }
-        if (back.empty()) continue;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            latest_.swap(back);
-            pixelFormat_ = stream_->PixelFormat();
-            width_ = stream_->Width();
-            height_ = stream_->Height();
-            bytesPerLine_ = stream_->BytesPerLine();
+            if (hasLatest_) Retire(latest_.index);
+            latest_ = frame;
+            hasLatest_ = true;
             ++sequence_;
         }
         arrived_.notify_all();

@@ -1,6 +1,6 @@
 // The frames of a real camera: a V4L2 node streamed by a capture thread of its own, its latest frame
-// kept as the driver filled it, converted to RGB32 when the preview asks and made into a JPEG when a
-// photo does.
+// kept in the driver's own buffer, converted from there to RGB32 when the preview asks and made into
+// a JPEG when a photo does: the frame is never copied on its way.
 #pragma once
 
 #include "platform/capture_engine/frame_source.h"
@@ -43,13 +43,20 @@ private:
     // Under mutex_: waits until a frame newer than `after` has arrived, the device is lost or the
     // time is up; S_OK when there is one.
     HRESULT WaitForFrameAfter(Lock& lock, uint64_t after, std::chrono::milliseconds timeout);
+    // Under mutex_: the latest frame, whose buffer stays out of the driver's hands until released.
+    CapturedFrame AcquireLatest(uint32_t* index);
+    void Release(uint32_t index);
+    // Under mutex_: gives a buffer back to the driver, or leaves that to its last reader.
+    void Retire(uint32_t index);
     HRESULT EncodeLatest(const virt::FrameFormat& format, std::vector<uint8_t>* jpeg);
     void Capture();
+    // Under mutex_: waits while the readers hold every buffer; false when stopping.
+    bool WaitForQueuedBuffer(Lock& lock);
     void Lose();
-    CapturedFrame Latest() const;
 
     const std::string path_;
-    // Made by Start and dropped by Stop; between them only the capture thread touches it.
+    // Made by Start and dropped by Stop; between them the capture thread waits on it and the readers of
+    // a frame hand buffers back through it.
     std::unique_ptr<VideoStream> stream_;
     std::thread capture_;
     std::chrono::milliseconds freshWait_{500};
@@ -59,7 +66,10 @@ private:
     bool streaming_ = false;
     bool stopping_ = false;
     bool lost_ = false;
-    std::vector<uint8_t> latest_;  // the newest frame, as the driver filled it
+    bool hasLatest_ = false;
+    VideoStream::Dequeued latest_{};  // the newest frame, in the driver's buffer
+    std::vector<int> readers_;        // per buffer: conversions and photos reading it now
+    std::vector<bool> retired_;       // per buffer: superseded, back to the driver when unread
     uint32_t pixelFormat_ = 0;
     uint32_t width_ = 0;
     uint32_t height_ = 0;

@@ -4,9 +4,7 @@
 
 #include <linux/videodev2.h>
 
-#include <algorithm>
 #include <climits>
-#include <cstring>
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/planar_functions.h>
@@ -81,26 +79,6 @@ uint64_t RequiredBytes(const CapturedFrame& frame)
     }
 }
 
-// Rows converted at a time: enough for libyuv's row loops, few enough that a 4K strip stays in the
-// second-level cache while it is cleared. Even, so every strip starts on a 4:2:0 chroma row.
-constexpr uint32_t kStripRows = 16;
-
-// Four pixels at a time (GCC's and Clang's vector extension): a plain loop is not vectorised at -O2
-// and cost more than the conversion itself.
-void ClearTopBytes(uint32_t* pixels, size_t count)
-{
-    using Pixels4 = uint32_t __attribute__((vector_size(16)));
-    constexpr Pixels4 kColour = {0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu};
-    size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        Pixels4 four;
-        std::memcpy(&four, pixels + i, sizeof four);
-        four &= kColour;
-        std::memcpy(pixels + i, &four, sizeof four);
-    }
-    for (; i < count; ++i) pixels[i] &= 0x00FFFFFFu;
-}
-
 // Makes the scratch buffer hold at least count elements; it never shrinks, so frames reuse it.
 template <typename Element>
 HRESULT Grow(std::vector<Element>* buffer, size_t count)
@@ -116,7 +94,6 @@ public:
 
     HRESULT Convert(uint32_t* pixels, uint32_t width, uint32_t height)
     {
-        // Each path clears the top bytes of what it converts; scaling keeps them clear.
         return IsJpeg(frame_.pixelFormat) ? ConvertJpeg(pixels, width, height) : ConvertYuv(pixels, width, height);
     }
 
@@ -134,33 +111,19 @@ private:
         return hr;
     }
 
-    // Strips of rows, each cleared while it is still in the cache, so the frame is written once.
+    // Straight from the driver's buffer into the pixels, in one pass: the unused top byte is left as
+    // libyuv writes it, since nothing reads it.
     HRESULT YuvToArgb(uint32_t* argb)
     {
         if (frame_.pixelFormat == V4L2_PIX_FMT_YVYU) return YvyuToArgb(reinterpret_cast<uint8_t*>(argb));
-        for (uint32_t row = 0; row < frame_.height; row += kStripRows) {
-            const uint32_t rows = std::min(kStripRows, frame_.height - row);
-            uint32_t* strip = argb + size_t{row} * frame_.width;
-            const HRESULT hr = StripToArgb(row, rows, strip);
-            if (FAILED(hr)) return hr;
-            ClearTopBytes(strip, size_t{rows} * frame_.width);
-        }
-        return S_OK;
-    }
-
-    // Rows [row, row + rows) of the frame; row is even, so a strip starts on a chroma row.
-    HRESULT StripToArgb(uint32_t row, uint32_t rows, uint32_t* argb)
-    {
         const int stride = static_cast<int>(frame_.bytesPerLine);
         const int halfStride = stride / 2;
-        const uint8_t* y = frame_.data + size_t{row} * frame_.bytesPerLine;
-        const uint8_t* planes = frame_.data + size_t{frame_.bytesPerLine} * frame_.height;
-        const uint8_t* chroma = planes + size_t{row / 2} * frame_.bytesPerLine;
-        const uint8_t* firstChroma = planes + size_t(halfStride) * (row / 2);
-        const uint8_t* secondChroma = planes + size_t(halfStride) * (HalfUp(frame_.height) + row / 2);
+        const uint8_t* y = frame_.data;
+        const uint8_t* chroma = frame_.data + size_t{frame_.bytesPerLine} * frame_.height;
+        const uint8_t* secondChroma = chroma + size_t(halfStride) * HalfUp(frame_.height);
         auto* dst = reinterpret_cast<uint8_t*>(argb);
         const int w = static_cast<int>(frame_.width);
-        const int h = static_cast<int>(rows);
+        const int h = static_cast<int>(frame_.height);
         const int dstStride = w * static_cast<int>(kBytesPerPixel);
         int result = -1;
         switch (frame_.pixelFormat) {
@@ -174,12 +137,12 @@ private:
                 result = libyuv::NV12ToARGB(y, stride, chroma, stride, dst, dstStride, w, h);
                 break;
             case V4L2_PIX_FMT_YUV420:
-                result = libyuv::I420ToARGB(y, stride, firstChroma, halfStride, secondChroma, halfStride, dst,
-                                            dstStride, w, h);
+                result = libyuv::I420ToARGB(y, stride, chroma, halfStride, secondChroma, halfStride, dst, dstStride,
+                                            w, h);
                 break;
             case V4L2_PIX_FMT_YVU420:
-                result = libyuv::I420ToARGB(y, stride, secondChroma, halfStride, firstChroma, halfStride, dst,
-                                            dstStride, w, h);
+                result = libyuv::I420ToARGB(y, stride, secondChroma, halfStride, chroma, halfStride, dst, dstStride,
+                                            w, h);
                 break;
             default:
                 return MF_E_INVALIDMEDIATYPE;
@@ -202,7 +165,6 @@ private:
                 libyuv::YUY2ToARGB(scratch_.row_.data(), 0, out, 0, w, 1) != 0) {
                 return E_INVALIDARG;
             }
-            ClearTopBytes(reinterpret_cast<uint32_t*>(out), frame_.width);
         }
         return S_OK;
     }
@@ -242,9 +204,7 @@ private:
                                          reinterpret_cast<uint8_t*>(argb), static_cast<int>(width),
                                          static_cast<int>(width * kBytesPerPixel), static_cast<int>(height), TJPF_BGRX,
                                          TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS);
-        if (result != 0) return E_FAIL;
-        ClearTopBytes(argb, size_t{width} * height);
-        return S_OK;
+        return result == 0 ? S_OK : E_FAIL;
     }
 
     HRESULT Scale(uint32_t srcWidth, uint32_t srcHeight, uint32_t* pixels, uint32_t width, uint32_t height)

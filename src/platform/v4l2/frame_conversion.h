@@ -1,4 +1,4 @@
-// Turns a captured V4L2 frame into the library's RGB32 pixels (0x00RRGGBB).
+// Turns a captured V4L2 frame into RGB32 pixels (0xXXRRGGBB: the top byte is RGB32's unused one).
 #pragma once
 
 #include <cstdint>
@@ -29,7 +29,8 @@ private:
     TurboJpegHandle decoder_;
 };
 
-// Writes width x height pixels, bilinear-scaled when the frame has another size. BT.601 limited range.
+// Writes width x height pixels, bilinear-scaled when the frame has another size, the top byte left as
+// the conversion leaves it. BT.601 limited range.
 // E_INVALIDARG for null pointers, zero or oversized dimensions, a stride or buffer too small for the
 // format; MF_E_INVALIDMEDIATYPE for an unsupported fourcc; E_FAIL for a JPEG that does not decode
 // cleanly (truncated or corrupt); E_OUTOFMEMORY when a scratch buffer cannot grow.

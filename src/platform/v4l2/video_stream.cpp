@@ -142,6 +142,12 @@ HRESULT VideoStream::MapBuffers()
 
 HRESULT VideoStream::QueueBuffer(uint32_t index, DeviceStep step)
 {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    return QueueLocked(index, step);
+}
+
+HRESULT VideoStream::QueueLocked(uint32_t index, DeviceStep step)
+{
     v4l2_buffer buffer = MmapBuffer(index);
     if (!Ioctl(fd_.Get(), VIDIOC_QBUF, &buffer)) return DeviceError(errno, step);
     queued_[index] = true;
@@ -152,9 +158,7 @@ HRESULT VideoStream::WaitFrame(int timeoutMs, Dequeued* frame)
 {
     if (!streaming_) return MF_E_INVALIDREQUEST;
     // With no buffer queued the driver reports an error on poll; that is the caller's doing.
-    if (std::none_of(queued_.begin(), queued_.end(), [](bool queued) { return queued; })) {
-        return MF_E_INVALIDREQUEST;
-    }
+    if (QueuedCount() == 0) return MF_E_INVALIDREQUEST;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     for (;;) {
         pollfd waiting{fd_.Get(), POLLIN | POLLPRI, 0};
@@ -179,6 +183,7 @@ HRESULT VideoStream::WaitFrame(int timeoutMs, Dequeued* frame)
 // S_FALSE when nothing was ready after all; *skipped when a damaged frame went straight back.
 HRESULT VideoStream::DequeueReady(Dequeued* frame, bool* skipped)
 {
+    std::lock_guard<std::mutex> lock(queueMutex_);
     v4l2_buffer buffer = MmapBuffer(0);
     if (!Ioctl(fd_.Get(), VIDIOC_DQBUF, &buffer)) {
         return errno == EAGAIN ? S_FALSE : DeviceError(errno, DeviceStep::streaming);
@@ -187,7 +192,7 @@ HRESULT VideoStream::DequeueReady(Dequeued* frame, bool* skipped)
     queued_[buffer.index] = false;
     if ((buffer.flags & V4L2_BUF_FLAG_ERROR) != 0) {
         *skipped = true;
-        return QueueBuffer(buffer.index, DeviceStep::streaming);
+        return QueueLocked(buffer.index, DeviceStep::streaming);
     }
     const UniqueMapping& mapping = buffers_[buffer.index];
     frame->data = static_cast<const uint8_t*>(mapping.Get());
@@ -202,8 +207,15 @@ HRESULT VideoStream::DequeueReady(Dequeued* frame, bool* skipped)
 HRESULT VideoStream::Requeue(const Dequeued& frame)
 {
     if (!streaming_) return MF_E_INVALIDREQUEST;
+    std::lock_guard<std::mutex> lock(queueMutex_);
     if (frame.index >= buffers_.size() || queued_[frame.index]) return E_INVALIDARG;
-    return QueueBuffer(frame.index, DeviceStep::streaming);
+    return QueueLocked(frame.index, DeviceStep::streaming);
+}
+
+size_t VideoStream::QueuedCount() const
+{
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    return static_cast<size_t>(std::count(queued_.begin(), queued_.end(), true));
 }
 
 void VideoStream::Stop()

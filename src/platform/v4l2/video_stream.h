@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,11 @@ public:
     // came in time; MF_E_VIDEO_RECORDING_DEVICE_INVALIDATED when the device went away or failed.
     HRESULT WaitFrame(int timeoutMs, Dequeued* frame);
 
-    // Gives a frame's buffer back to the driver.
+    // Gives a frame's buffer back to the driver; callable from any thread while WaitFrame runs on
+    // another, so a frame may be handed back by whoever last reads it.
     HRESULT Requeue(const Dequeued& frame);
+    // Buffers the driver holds to fill; WaitFrame needs one.
+    size_t QueuedCount() const;
 
     // Stops streaming and frees the buffers; the node stays open for another Start().
     void Stop();
@@ -64,10 +68,14 @@ private:
     HRESULT SetFrameRate(uint32_t rateNumerator, uint32_t rateDenominator);
     HRESULT MapBuffers();
     HRESULT QueueBuffer(uint32_t index, DeviceStep step);
+    // Under queueMutex_.
+    HRESULT QueueLocked(uint32_t index, DeviceStep step);
     HRESULT DequeueReady(Dequeued* frame, bool* skipped);
 
     UniqueFd fd_;
     std::vector<UniqueMapping> buffers_;
+    // Which buffers the driver holds; Requeue and WaitFrame may run on two threads at once.
+    mutable std::mutex queueMutex_;
     std::vector<bool> queued_;
     bool buffersRequested_ = false;
     bool streaming_ = false;

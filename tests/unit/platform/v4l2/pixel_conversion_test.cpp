@@ -187,14 +187,13 @@ int Channel(uint32_t pixel, int shift)
     return static_cast<int>((pixel >> shift) & 0xFF);
 }
 
-// Every pixel's top byte is 0; the pixels at least `margin` away from a bar's edges (bilinear scaling
-// blends the edges) have the bar's colour.
+// The pixels at least `margin` away from a bar's edges (bilinear scaling blends the edges) have the
+// bar's colour; the top byte is RGB32's unused one.
 void ExpectBars(const std::vector<uint32_t>& pixels, uint32_t width, uint32_t height, uint32_t margin, int tolerance)
 {
     for (uint32_t y = 0; y < height; ++y) {
         for (uint32_t x = 0; x < width; ++x) {
             const uint32_t pixel = pixels[size_t{y} * width + x];
-            ASSERT_EQ(pixel >> 24, 0u) << "at " << x << "," << y;
             const Bar& bar = BarAt(x, width);
             if (&BarAt(x < margin ? 0 : x - margin, width) != &bar ||
                 &BarAt(std::min(x + margin, width - 1), width) != &bar) {
@@ -462,9 +461,9 @@ TEST(PhotoJpeg, BadFramesFailWithTheConversionError)
     EXPECT_EQ(v4l2::EncodePhotoJpeg(owned.frame, kWidth, kHeight, scratch, nullptr), E_INVALIDARG);
 }
 
-// A frame taller than one of the converter's strips, of noise, so a strip that read another strip's
-// rows or chroma would differ from libyuv's conversion of the whole frame.
-TEST(PixelConversionStrips, MatchTheWholeFrameConvertedAtOnce)
+// A frame of noise: a plane or chroma row read from the wrong place would differ from libyuv's own
+// conversion, which the frame's pixels are, byte for byte.
+TEST(PixelConversionNoise, IsLibyuvsConversion)
 {
     constexpr int kW = 48, kH = 37;
     std::vector<uint8_t> noise(size_t{kW} * kH * 2);
@@ -491,7 +490,6 @@ TEST(PixelConversionStrips, MatchTheWholeFrameConvertedAtOnce)
         std::vector<uint32_t> converted(size_t{kW} * kH), expected(size_t{kW} * kH);
         ASSERT_EQ(v4l2::ConvertToRgb32(frame, converted.data(), kW, kH, scratch), S_OK);
         ASSERT_EQ(reference(reinterpret_cast<uint8_t*>(expected.data())), 0);
-        for (uint32_t& pixel : expected) pixel &= 0x00FFFFFFu;
         EXPECT_EQ(converted, expected);
     }
 }
