@@ -30,14 +30,24 @@ void CopyCached(uint32_t* to, const uint32_t* from, size_t count)
 // Beyond this a frame would only push the host's own data out of the cache on its way through.
 constexpr size_t kStreamingBytes = size_t{1} << 20;
 
+// A cache line (16 pixels) a step, whole lines written at once so the processor's write-combining
+// sends each straight to memory.
 void CopyStreaming(uint32_t* to, const uint32_t* from, size_t count)
 {
     size_t i = 0;
-    for (; i < count && reinterpret_cast<uintptr_t>(to + i) % 16 != 0; ++i) to[i] = from[i] & kColour;
+    for (; i < count && reinterpret_cast<uintptr_t>(to + i) % 64 != 0; ++i) to[i] = from[i] & kColour;
     const __m128i mask = _mm_set1_epi32(static_cast<int>(kColour));
-    for (; i + 4 <= count; i += 4) {
-        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-        _mm_stream_si128(reinterpret_cast<__m128i*>(to + i), _mm_and_si128(four, mask));
+    for (; i + 16 <= count; i += 16) {
+        const auto* in = reinterpret_cast<const __m128i*>(from + i);
+        auto* out = reinterpret_cast<__m128i*>(to + i);
+        const __m128i a = _mm_loadu_si128(in);
+        const __m128i b = _mm_loadu_si128(in + 1);
+        const __m128i c = _mm_loadu_si128(in + 2);
+        const __m128i d = _mm_loadu_si128(in + 3);
+        _mm_stream_si128(out, _mm_and_si128(a, mask));
+        _mm_stream_si128(out + 1, _mm_and_si128(b, mask));
+        _mm_stream_si128(out + 2, _mm_and_si128(c, mask));
+        _mm_stream_si128(out + 3, _mm_and_si128(d, mask));
     }
     _mm_sfence();
     for (; i < count; ++i) to[i] = from[i] & kColour;
@@ -49,7 +59,7 @@ void CopyStreaming(uint32_t* to, const uint32_t* from, size_t count)
 void CopyRgb32Pixels(uint32_t* to, const uint32_t* from, size_t count)
 {
 #if defined(__SSE2__)
-    // Pixels of a UINT32 array are 4-byte aligned, so a 16-byte boundary is reached within three.
+    // Pixels of a UINT32 array are 4-byte aligned, so a cache line's boundary is reached within fifteen.
     if (count * sizeof(uint32_t) >= kStreamingBytes && reinterpret_cast<uintptr_t>(to) % 4 == 0) {
         CopyStreaming(to, from, count);
         return;
