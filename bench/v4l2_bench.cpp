@@ -1,8 +1,9 @@
-// lumicap_v4l2_bench: the library's preview and photo paths on a real camera
-// (run it inside scripts/v4l2-vm.sh, where the camera is vivid), each against
-// what the same machine does without the library: v4l2-ctl streaming the same
-// format, libyuv converting one frame, TurboJPEG encoding one. Prints the same
-// table as lumicap_bench. Missed goals are reported, never a failing exit code;
+// lumicap_v4l2_bench: the library's preview, frames and photo paths on a real
+// camera (run it inside scripts/v4l2-vm.sh, where the camera is vivid), each
+// against what the same machine does without the library: v4l2-ctl streaming
+// the same format, libyuv converting one frame, OpenCV's own V4L2 capture
+// (lumicap_opencv_reader, where OpenCV is installed), TurboJPEG encoding one.
+// Prints the same table as lumicap_bench. Missed goals are reported, never a failing exit code;
 // only a path that stops working is.
 #include "bench_harness.h"
 #include "result_table.h"
@@ -58,8 +59,10 @@ public:
 
     HWND Preview() const { return preview_; }
 
-    // Pumps until done() holds or the timeout passes; returns done().
-    bool PumpUntil(const std::function<bool()>& done, double seconds, const std::function<void(const MSG&)>& notice)
+    // Pumps until done() holds or the timeout passes, waking at least every
+    // slice milliseconds; returns done().
+    bool PumpUntil(const std::function<bool()>& done, double seconds, const std::function<void(const MSG&)>& notice,
+                   DWORD slice = 50)
     {
         const auto deadline =
             Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
@@ -67,7 +70,7 @@ public:
             if (Clock::now() >= deadline) return false;
             // Messages wake the wait at once; the timeout only ends a period, so the host's own
             // wake-ups stay out of the CPU time measured.
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
             MSG msg;
             while (PeekMessageW(&msg, events_, 0, 0, PM_REMOVE)) {
                 if (msg.message == WM_CAMERA_EVENT) {
@@ -228,6 +231,74 @@ bool MeasurePreview(Host& host, Preview* out)
     return true;
 }
 
+// Frames mode without a window, as a host scanning each frame runs it: every
+// new frame copied out on a 10 ms timer. Frames are counted by their numbers.
+bool MeasureFrames(Host& host, Preview* out)
+{
+    // A set-up keeps its first preview's configuration: frames mode needs a new one.
+    LPARAM status = -1;
+    if (InitializeCamera(u"vivid") != S_OK || !host.WaitFor(WM_CAMERA_READY, 30, &status) || status != 0) {
+        std::fprintf(stderr, "v4l2_bench: camera %s did not initialise again\n", kCamera);
+        return false;
+    }
+    const INT32 index = FindType(kType);
+    LumicapSetPreviewFrames(TRUE);
+    const HRESULT started = index < 0 ? E_FAIL : StartPreview(index, nullptr);
+    LumicapSetPreviewFrames(FALSE);
+    if (started != S_OK) {
+        std::fprintf(stderr, "v4l2_bench: no frames-mode preview of %s\n", kType);
+        return false;
+    }
+    std::vector<UINT32> pixels(static_cast<size_t>(kWidth) * kHeight);
+    UINT64 number = 0;
+    UINT64 copied = 0;
+    auto poll = [&] {
+        UINT32 width = 0, height = 0;
+        UINT64 newest = 0;
+        if (LumicapGetPreviewFrame(&width, &height, pixels.data(), pixels.size(), &newest) == S_OK &&
+            newest != number) {
+            number = newest;
+            ++copied;
+        }
+        return false;
+    };
+    auto ignore = [](const MSG&) {};
+    if (!host.PumpUntil([&] { return poll(), number > 0; }, 20, ignore, 10)) {
+        std::fprintf(stderr, "v4l2_bench: frames mode gave no frame\n");
+        StopPreview();
+        return false;
+    }
+    const UINT64 first = number;
+    const double cpu = CpuSeconds();
+    const auto start = Clock::now();
+    host.PumpUntil(poll, kPreviewSeconds, ignore, 10);
+    const UINT64 frames = number - first;
+    const double seconds = NanosecondsBetween(start, Clock::now()) / 1e9;
+    StopPreview();
+    if (frames == 0 || copied == 0) return false;
+    out->fps = frames / seconds;
+    out->cpuPerFrameNs = (CpuSeconds() - cpu) * 1e9 / frames;
+    return true;
+}
+
+// OpenCV's V4L2 capture of the same format, each frame as BGR, by
+// lumicap_opencv_reader beside this program; false when it is not built or fails.
+bool MeasureOpenCv(Preview* out)
+{
+    char self[4096] = {};
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return false;
+    std::string reader(self, static_cast<size_t>(length));
+    reader = reader.substr(0, reader.rfind('/') + 1) + "lumicap_opencv_reader";
+    if (access(reader.c_str(), X_OK) != 0) return false;
+    const std::string command = reader + " " + kNode + " " + std::to_string(kWidth) + " " +
+                                std::to_string(kHeight) + " " + std::to_string(static_cast<int>(kPreviewSeconds));
+    std::unique_ptr<FILE, int (*)(FILE*)> output(popen(command.c_str(), "r"), pclose);
+    if (!output) return false;
+    return std::fscanf(output.get(), "fps %lf cpu_ns_per_frame %lf", &out->fps, &out->cpuPerFrameNs) == 2 &&
+           out->fps > 0;
+}
+
 // Median time from TakePhotoAsync to WM_CAMERA_PHOTO_READY while the preview
 // runs; < 0 on failure.
 double PhotoLatencyNanoseconds(Host& host)
@@ -263,6 +334,8 @@ int main()
         std::fprintf(stderr, "v4l2_bench: the baselines could not be measured\n");
         return 1;
     }
+    Preview opencv;
+    const bool haveOpenCv = MeasureOpenCv(&opencv);
 
     Host host;
     Preview preview;
@@ -273,6 +346,8 @@ int main()
         std::fprintf(stderr, "v4l2_bench: a photo failed\n");
         return 1;
     }
+    Preview frames;
+    if (!MeasureFrames(host, &frames)) return 1;
 
     ResultTable table;
     const double rate = preview.fps / ctlFps;
@@ -285,6 +360,24 @@ int main()
                       "libyuv YUY2ToARGB " + FormatDuration(convertNs), FormatFixed(cpu, 2) + "x", "<= 1.3x",
                       AtMost(cpu, 1.3)},
                      stdout);
+    const std::string framesMeasured =
+        FormatFixed(frames.fps, 2) + " fps; CPU " + FormatDuration(frames.cpuPerFrameNs) + "/frame";
+    if (haveOpenCv) {
+        const double peer = frames.cpuPerFrameNs / opencv.cpuPerFrameNs;
+        const double peerRate = frames.fps / opencv.fps;
+        table.AddAndShow({"frames mode, no window (host copies each frame)", framesMeasured,
+                          "OpenCV V4L2 capture as BGR " + FormatFixed(opencv.fps, 2) + " fps; CPU " +
+                              FormatDuration(opencv.cpuPerFrameNs) + "/frame",
+                          FormatFixed(peer, 2) + "x CPU at " + FormatFixed(peerRate, 3) + "x rate",
+                          "<= 1.0x CPU at >= 0.95x rate",
+                          AtLeast(peerRate, 0.95) == Verdict::kMet ? AtMost(peer, 1.0) : Verdict::kMissed},
+                         stdout);
+    } else {
+        table.AddAndShow({"frames mode, no window (host copies each frame)", framesMeasured,
+                          "OpenCV not installed: lumicap_opencv_reader not built", "-", "reported",
+                          Verdict::kReported},
+                         stdout);
+    }
     const double intervalNs = 1e9 / ctlFps;
     const double photo = photoNs / (intervalNs + encodeNs);
     table.AddAndShow({"photo latency (median of " + std::to_string(kPhotos) + ")", FormatDuration(photoNs),

@@ -4,7 +4,8 @@
 # i386 packages can be had), Xvfb, libjpeg, libyuv and
 # TurboJPEG (the V4L2 build), GoogleTest, Mono's C# compiler with System.Windows.Forms (for the C#
 # wrapper's test and the Windows Forms sample), pkg-config (the Linux package test) and unzip (the
-# Windows release archive's check).
+# Windows release archive's check); and, where apt has it, OpenCV's capture (the V4L2 benchmark's
+# peer, built beside it).
 # Idempotent: with everything present it changes nothing and prints one line. Run as root.
 set -euo pipefail
 
@@ -57,8 +58,21 @@ install_wine32() {
     fi
 }
 
+# OpenCV only builds the V4L2 benchmark's peer; without it that row says so.
+install_opencv() {
+    installed libopencv-videoio-dev && return 0
+    [[ $(id -u) -eq 0 ]] || return 0
+    if DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -o Dpkg::Use-Pty=0 \
+        libopencv-videoio-dev >/dev/null; then
+        echo "install-deps: installed libopencv-videoio-dev"
+    else
+        echo "install-deps: libopencv-videoio-dev cannot be installed here; the OpenCV bench row is skipped" >&2
+    fi
+}
+
 if [[ ${#missing[@]} -eq 0 ]]; then
     install_wine32
+    install_opencv
     echo "install-deps: all present"
     exit 0
 fi
@@ -73,4 +87,5 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq -o Dpkg::Use-Pty=0 "${missing[@]}" >/dev/null
 install_wine32
+install_opencv
 echo "install-deps: done"
