@@ -5,7 +5,9 @@
 #   scripts/v4l2-vm.sh [COMMAND [ARG...]]
 #
 # The VM boots Debian's current kernel (linux-image-amd64's dependency, downloaded once and kept
-# under build/v4l2-vm/) from an initramfs that loads vivid and the 9p modules, sees the host's
+# under build/v4l2-vm/) from an initramfs that loads vivid, the 9p modules and v4l2loopback (built
+# once for that kernel from Debian's v4l2loopback-dkms against its headers, kept there too: node
+# /dev/video10, card "mjpg-webcam", a camera once a writer feeds it), sees the host's
 # files read-only at the same paths (build/ read-write; /tmp and /run are its own, though a
 # repository checked out there is still seen), has its own
 # /dev, /proc and /sys, and runs COMMAND from the repository root. With no COMMAND it runs the V4L2
@@ -105,6 +107,31 @@ unpack_kernel() {
     mv "$download/tree" "$tree"
     rm -rf "$download"
     download=
+}
+
+# v4l2loopback for the guest's kernel, built once: Debian's source package against the kernel's own
+# headers. Prints the module's path.
+loopback_module() {
+    local version=$1 module="$cache/v4l2loopback-$1.ko" source dirs
+    if [[ ! -e "$module" ]]; then
+        if ! installed "linux-headers-$version"; then
+            say "installing linux-headers-$version"
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -o Dpkg::Use-Pty=0 \
+                "linux-headers-$version" >/dev/null || die "cannot install linux-headers-$version"
+        fi
+        source="$work/loopback"
+        mkdir -p "$source"
+        if id _apt >/dev/null 2>&1; then chown _apt "$source"; fi
+        (cd "$source" && apt-get download -qq v4l2loopback-dkms) || die "cannot download v4l2loopback-dkms"
+        dpkg-deb -x "$source"/v4l2loopback-dkms_*.deb "$source/tree"
+        dirs=("$source"/tree/usr/src/v4l2loopback-*)
+        say "building v4l2loopback for $version"
+        make -s -C "/usr/src/linux-headers-$version" M="${dirs[0]}" modules >/dev/null 2>&1 ||
+            die "cannot build v4l2loopback for $version"
+        cp "${dirs[0]}/v4l2loopback.ko" "$module.partial"
+        mv "$module.partial" "$module"
+    fi
+    echo "$module"
 }
 
 kernel_version() {
@@ -234,6 +261,10 @@ build_initramfs() {
     mkdir -p "$stage"/{bin,sbin,usr/bin,usr/sbin,dev,proc,sys}
     cp /bin/busybox "$stage/bin/busybox"
     stage_modules "$tree" "$version" "$stage"
+    local loopback
+    loopback=$(loopback_module "$version")
+    cp "$loopback" "$stage/modules/v4l2loopback.ko"
+    echo "v4l2loopback.ko video_nr=10 card_label=mjpg-webcam exclusive_caps=1" >>"$stage/modules/order"
     write_init "$stage/init"
     write_command "$stage/command" "$@"
     (cd "$stage" && find . | cpio -o -H newc --quiet) >"$out"
