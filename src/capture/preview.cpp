@@ -1,6 +1,7 @@
 #include "capture_manager.h"
 
 #include "capture_control.h"
+#include "preview_frames.h"
 #include "preview_options.h"
 #include "interface/log.h"
 #include "interface/module_state.h"
@@ -50,6 +51,22 @@ HRESULT MakeRgb32PreviewType(IMFMediaType* source, IMFMediaType** previewType)
     if (SUCCEEDED(hr)) *previewType = type.Detach();
     return hr;
 }
+
+namespace {
+
+// The host's frames are read as they lie in the sample's buffer: top row first, rows packed. Without
+// a stride of its own an RGB32 type leaves the sink free to deliver the rows bottom-up.
+HRESULT AskForTopDownRows(IMFMediaType* type)
+{
+    UINT64 size = 0;
+    HRESULT hr = type->GetUINT64(MF_MT_FRAME_SIZE, &size);
+    const UINT64 stride = (size >> 32) * 4;
+    if (SUCCEEDED(hr) && stride > INT32_MAX) hr = MF_E_INVALIDMEDIATYPE;
+    if (SUCCEEDED(hr)) hr = type->SetUINT32(MF_MT_DEFAULT_STRIDE, static_cast<UINT32>(stride));
+    return hr;
+}
+
+}  // namespace
 
 HRESULT CaptureManager::BeginPreview(HWND window, INT32 mediaTypeIndex)
 {
@@ -102,6 +119,7 @@ HRESULT CaptureManager::ConfigurePreview(INT32 mediaTypeIndex)
     hr = MakeRgb32PreviewType(chosenType.Get(), previewType.Put());
     if (FAILED(hr)) return hr;
     hr = previewType->SetUINT32(MF_MT_ALL_SAMPLES_INDEPENDENT, TRUE);
+    if (SUCCEEDED(hr) && PreviewFramesWanted()) hr = AskForTopDownRows(previewType.Get());
     if (FAILED(hr)) return hr;
     DWORD sinkStreamIndex = 0;
     hr = configured->AddStream(MF_CAPTURE_ENGINE_PREFERRED_SOURCE_STREAM_FOR_VIDEO_PREVIEW, previewType.Get(),

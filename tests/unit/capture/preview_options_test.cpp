@@ -198,6 +198,12 @@ TEST_F(PreviewFrames, NewestFrameHasTheBarsAtTheFormatsSizeWithGrowingNumbers)
     ASSERT_TRUE(SetWindowPos(window_, nullptr, 0, 0, 480, 240, SWP_NOMOVE | SWP_NOZORDER));
     StartFrames(window_);
     ASSERT_EQ(LumicapSetPreviewMirror(TRUE), S_OK);
+    // The sink is asked for rows as the host reads them: top row first, packed.
+    ComPtr<IMFMediaType> type;
+    UINT32 stride = 0;
+    ASSERT_EQ(Module().theManager->previewSink->GetOutputMediaType(0, type.Put()), S_OK);
+    EXPECT_EQ(type->GetUINT32(MF_MT_DEFAULT_STRIDE, &stride), S_OK);
+    EXPECT_EQ(stride, kWidth * 4);
     ASSERT_TRUE(PumpUntilFrameAfter(1));
 
     const Taken small = Take(kWidth * kHeight - 1);
