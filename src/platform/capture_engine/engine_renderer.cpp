@@ -109,7 +109,8 @@ bool EngineRenderer::Draw(const RenderSettings& settings, const PreviewPresentat
 
 // The host's own frames are as the camera sees them, never mirrored. The source converts straight into
 // the sample's buffer, which the host may keep; a frame that cannot be wrapped is dropped.
-bool EngineRenderer::HandOver(const RenderSettings& settings, uint64_t frame, IMFCaptureEngineOnSampleCallback* callback)
+bool EngineRenderer::HandOver(const RenderSettings& settings, uint64_t frame,
+                              IMFCaptureEngineOnSampleCallback* callback)
 {
     const FrameFormat& format = settings.format;
     const DWORD length = format.width * format.height * static_cast<DWORD>(sizeof(uint32_t));

@@ -58,15 +58,14 @@ HRESULT DeviceFrameSource::Start(const virt::FrameFormat& format)
                            format.rateDenominator);
         if (hr != MF_E_INVALIDMEDIATYPE || i + 1 == pixelFormats.size()) break;
     }
-    if (SUCCEEDED(hr)) {
+    if (FAILED(hr)) return hr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
         hr = NoThrow([&] {
             readers_.assign(stream->BufferCount(), 0);
             retired_.assign(stream->BufferCount(), false);
         });
-    }
-    if (FAILED(hr)) return hr;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
+        if (FAILED(hr)) return hr;
         streaming_ = true;
         stopping_ = false;
         hasLatest_ = false;
@@ -94,7 +93,7 @@ void DeviceFrameSource::Stop()
     {
         // A photo taken on another thread may still read a buffer.
         Lock lock(mutex_);
-        arrived_.wait(lock, [this] { return std::all_of(readers_.begin(), readers_.end(), [](int n) { return n == 0; }); });
+        arrived_.wait(lock, [this] { return std::all_of(readers_.begin(), readers_.end(), [](int n) { return !n; }); });
         streaming_ = false;
         hasLatest_ = false;
     }
