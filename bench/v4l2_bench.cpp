@@ -202,13 +202,20 @@ struct Preview {
     double cpuPerFrameNs = 0;
 };
 
-bool MeasurePreview(Host& host, Preview* out)
+// A new set-up of the camera, ready.
+bool OpenCamera(Host& host)
 {
     LPARAM status = -1;
     if (InitializeCamera(u"vivid") != S_OK || !host.WaitFor(WM_CAMERA_READY, 30, &status) || status != 0) {
         std::fprintf(stderr, "v4l2_bench: camera %s did not initialise\n", kCamera);
         return false;
     }
+    return true;
+}
+
+bool MeasurePreview(Host& host, Preview* out)
+{
+    if (!OpenCamera(host)) return false;
     const INT32 index = FindType(kType);
     if (index < 0 || StartPreview(index, host.Preview()) != S_OK) {
         std::fprintf(stderr, "v4l2_bench: no preview of %s\n", kType);
@@ -236,11 +243,7 @@ bool MeasurePreview(Host& host, Preview* out)
 bool MeasureFrames(Host& host, Preview* out)
 {
     // A set-up keeps its first preview's configuration: frames mode needs a new one.
-    LPARAM status = -1;
-    if (InitializeCamera(u"vivid") != S_OK || !host.WaitFor(WM_CAMERA_READY, 30, &status) || status != 0) {
-        std::fprintf(stderr, "v4l2_bench: camera %s did not initialise again\n", kCamera);
-        return false;
-    }
+    if (!OpenCamera(host)) return false;
     const INT32 index = FindType(kType);
     LumicapSetPreviewFrames(TRUE);
     const HRESULT started = index < 0 ? E_FAIL : StartPreview(index, nullptr);

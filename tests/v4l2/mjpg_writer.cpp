@@ -4,6 +4,7 @@
 //
 //   lumicap_mjpg_writer NODE WIDTH HEIGHT FPS
 #include "colour_bars.h"
+#include "support/jpeg_without_tables.h"
 
 #include <fcntl.h>
 #include <linux/videodev2.h>
@@ -20,25 +21,13 @@
 
 namespace {
 
+using lumicap::testing::WithoutHuffmanTables;
 using lumicap::v4l2::testing::kColourBars;
 
 volatile std::sig_atomic_t stopping = 0;
 
 // Frames differ in a square that moves along the bottom, so their lengths differ too.
 constexpr int kFrames = 8;
-
-std::vector<uint8_t> WithoutHuffmanTables(const std::vector<uint8_t>& jpeg)
-{
-    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
-    size_t pos = 2;
-    while (pos + 4 <= jpeg.size() && jpeg[pos] == 0xFF && jpeg[pos + 1] != 0xDA) {
-        const size_t end = pos + 2 + ((size_t{jpeg[pos + 2]} << 8) | jpeg[pos + 3]);
-        if (jpeg[pos + 1] != 0xC4) out.insert(out.end(), jpeg.begin() + pos, jpeg.begin() + end);
-        pos = end;
-    }
-    out.insert(out.end(), jpeg.begin() + pos, jpeg.end());
-    return out;
-}
 
 // Bars over the whole frame but its bottom eighth, where a white square stands at a place of its own.
 std::vector<uint8_t> Frame(tjhandle encoder, int width, int height, int index)

@@ -3,6 +3,7 @@
 #include "platform/v4l2/frame_conversion.h"
 #include "platform/v4l2/jpeg_huffman.h"
 #include "platform/v4l2/photo_jpeg.h"
+#include "support/jpeg_without_tables.h"
 
 #include <linux/videodev2.h>
 
@@ -102,20 +103,6 @@ Decoded DecodeJpeg(const std::vector<uint8_t>& jpeg)
         return {};
     }
     return decoded;
-}
-
-// Drops every DHT segment before SOS, as cameras that rely on the standard tables send their frames.
-std::vector<uint8_t> WithoutHuffmanTables(const std::vector<uint8_t>& jpeg)
-{
-    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
-    size_t pos = 2;
-    while (pos + 4 <= jpeg.size() && jpeg[pos] == 0xFF && jpeg[pos + 1] != 0xDA) {
-        const size_t end = pos + 2 + ((size_t{jpeg[pos + 2]} << 8) | jpeg[pos + 3]);
-        if (jpeg[pos + 1] != 0xC4) out.insert(out.end(), jpeg.begin() + pos, jpeg.begin() + end);
-        pos = end;
-    }
-    out.insert(out.end(), jpeg.begin() + pos, jpeg.end());
-    return out;
 }
 
 // The frame's bytes in the driver's layout, each row `padding` bytes longer than its pixels need.
