@@ -52,10 +52,12 @@ public:
 
     // Keeps the buffer (top row first, 4 bytes a pixel) as the newest frame, without a copy; false when
     // the sample is not one of this configuration or not a whole frame.
-    bool Keep(uint64_t configuration, IMFMediaBuffer* buffer, DWORD length, HWND* window, bool* mirrored)
+    bool Keep(uint64_t configuration, IMFSample* sample, IMFMediaBuffer* buffer, DWORD length, HWND* window,
+              bool* mirrored)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (configuration != configuration_ || !active_ || length / 4 < Count()) return false;
+        sample_ = ComPtr<IMFSample>::Share(sample);
         frame_ = ComPtr<IMFMediaBuffer>::Share(buffer);
         ++number_;
         *window = window_;
@@ -100,6 +102,7 @@ private:
         number_ = 0;
         mirrored_ = false;
         frame_.Reset();
+        sample_.Reset();
     }
 
     size_t Count() const { return static_cast<size_t>(width_) * height_; }
@@ -113,7 +116,10 @@ private:
     UINT32 height_ = 0;
     bool mirrored_ = false;
     uint64_t number_ = 0;
-    ComPtr<IMFMediaBuffer> frame_;  // the newest sample's, kept as the sink handed it over
+    // The newest sample's buffer, kept as the sink handed it over, and the sample itself, so a sink
+    // that draws its samples from a pool does not fill this one again while it is kept.
+    ComPtr<IMFSample> sample_;
+    ComPtr<IMFMediaBuffer> frame_;
 };
 
 FrameStore& Store()
@@ -161,7 +167,7 @@ private:
         if (FAILED(buffer->Lock(&bytes, nullptr, &length))) return;
         HWND window = nullptr;
         bool mirrored = false;
-        if (Store().Keep(configuration_, buffer.Get(), length, &window, &mirrored) && window) {
+        if (Store().Keep(configuration_, sample, buffer.Get(), length, &window, &mirrored) && window) {
             // Drawn from the sample itself, following the window's size as it is now.
             RECT client{};
             if (GetClientRect(window, &client)) {
