@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace lumicap::bench {
 
@@ -23,6 +24,22 @@ Summary Summarize(std::vector<double> samples)
     const auto rank = static_cast<size_t>(std::ceil(0.99 * static_cast<double>(samples.size())));
     summary.p99 = samples[std::max<size_t>(rank, 1) - 1];
     return summary;
+}
+
+Pair MeasureInterleaved(int repetitions, const std::function<double()>& measured,
+                        const std::function<double()>& baseline)
+{
+    constexpr int kWarmUp = 3;
+    std::vector<double> library;
+    std::vector<double> limit;
+    for (int i = 0; i < repetitions + kWarmUp; ++i) {
+        const double lib = measured();
+        const double base = baseline();
+        if (i < kWarmUp) continue;
+        library.push_back(lib);
+        limit.push_back(base);
+    }
+    return {Summarize(std::move(library)), Summarize(std::move(limit))};
 }
 
 std::string FormatFixed(double value, int decimals)

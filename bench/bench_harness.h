@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,17 @@ struct RunLength {
     bool brief = false;
     int Repetitions(int full, int shortRun) const { return brief ? shortRun : full; }
 };
+
+// A measured path and its baseline, each timing one round in nanoseconds.
+struct Pair {
+    Summary measured;
+    Summary baseline;
+};
+
+// Runs the two interleaved, so both see the same moments of a noisy machine, for the repetitions
+// after three rounds of warming up.
+Pair MeasureInterleaved(int repetitions, const std::function<double()>& measured,
+                        const std::function<double()>& baseline);
 
 std::string FormatDuration(double nanoseconds);
 // "median 1.20 ms, p99 1.45 ms"

@@ -79,20 +79,12 @@ void MeasureSize(const RunLength& length, size_t bytes, ResultTable& table)
     CheckContent(photo);
 
     const int repetitions = length.Repetitions(static_cast<int>(std::max<size_t>(100, 1024 * 1024 * 400 / bytes)), 30);
-    std::vector<double> library;
-    std::vector<double> baseline;
-    for (int i = 0; i < repetitions + 3; ++i) {
-        // Interleaved, so both see the same moments of a noisy machine; the first rounds warm up.
-        const double lib = TimeGetLastPhoto(photo);
-        const double base = TimeMallocCopy(source);
-        if (i < 3) continue;
-        library.push_back(lib);
-        baseline.push_back(base);
-    }
+    const Pair times = MeasureInterleaved(
+        repetitions, [&] { return TimeGetLastPhoto(photo); }, [&] { return TimeMallocCopy(source); });
     manager.photoStream.Reset();
 
-    const Summary measured = Summarize(library);
-    const Summary limit = Summarize(baseline);
+    const Summary& measured = times.measured;
+    const Summary& limit = times.baseline;
     const double ratio = measured.median / limit.median;
     table.AddAndShow({"GetLastPhoto " + FormatSize(bytes) + " (+FreePhotoMemory)", FormatSummary(measured),
                       "malloc+memcpy+free: " + FormatSummary(limit), FormatFixed(ratio, 2) + "x time",

@@ -59,18 +59,10 @@ void RunPreviewFrameBench(const RunLength& length, BenchHost& host, ResultTable&
     std::vector<UINT32> source(pixels.size(), 0x00123456);
     std::vector<UINT32> copy(pixels.size());
     const int repetitions = length.Repetitions(300, 30);
-    std::vector<double> library;
-    std::vector<double> baseline;
-    for (int i = 0; i < repetitions + 3; ++i) {
-        // Interleaved, so both see the same moments of a noisy machine; the first rounds warm up.
-        const double lib = TimeGetPreviewFrame(pixels);
-        const double base = TimeCopy(source, copy);
-        if (i < 3) continue;
-        library.push_back(lib);
-        baseline.push_back(base);
-    }
-    const Summary measured = Summarize(library);
-    const Summary limit = Summarize(baseline);
+    const Pair times = MeasureInterleaved(
+        repetitions, [&] { return TimeGetPreviewFrame(pixels); }, [&] { return TimeCopy(source, copy); });
+    const Summary& measured = times.measured;
+    const Summary& limit = times.baseline;
     const double ratio = measured.median / limit.median;
     table.AddAndShow({"LumicapGetPreviewFrame 1920x1080 (frames mode)", FormatSummary(measured),
                       "memcpy of its 8 MB: " + FormatSummary(limit), FormatFixed(ratio, 2) + "x time",

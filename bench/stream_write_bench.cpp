@@ -61,17 +61,11 @@ void Measure(const RunLength& length, const std::vector<BYTE>& source, size_t to
 {
     CheckContent(source, total, chunk);
     const int repetitions = length.Repetitions(static_cast<int>(std::max<size_t>(100, 1024 * 1024 * 1024 / total)), 20);
-    std::vector<double> library;
-    std::vector<double> baseline;
-    for (int i = 0; i < repetitions + 3; ++i) {
-        const double lib = TimeChunkedWrites(source, total, chunk);
-        const double base = TimeOneCopy(source, total);
-        if (i < 3) continue;
-        library.push_back(lib);
-        baseline.push_back(base);
-    }
-    const Summary measured = Summarize(library);
-    const Summary limit = Summarize(baseline);
+    const Pair times = MeasureInterleaved(
+        repetitions, [&] { return TimeChunkedWrites(source, total, chunk); },
+        [&] { return TimeOneCopy(source, total); });
+    const Summary& measured = times.measured;
+    const Summary& limit = times.baseline;
     const double ratio = limit.median / measured.median;
     table.AddAndShow({"Write " + FormatSize(chunk) + " chunks to " + FormatSize(total) + " (fresh stream)",
                       FormatThroughput(static_cast<double>(total), measured.median) + " (" +
